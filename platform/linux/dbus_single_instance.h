@@ -1,0 +1,45 @@
+// One copy per session: the D-Bus name com.brisamail.BrisaMail, or a lock
+// file when there is no session bus. The object /Brisa offers the automation
+// interface com.brisamail.Brisa to other programs.
+#pragma once
+
+#include "platform/single_instance.h"
+
+#include <QObject>
+#include <QString>
+
+namespace brisa {
+
+inline constexpr const char* kDBusService = "com.brisamail.BrisaMail";
+inline constexpr const char* kDBusPath = "/Brisa";
+inline constexpr const char* kDBusInterface = "com.brisamail.Brisa";
+
+class BrisaDBusObject : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.brisamail.Brisa")
+public:
+    explicit BrisaDBusObject(QObject* parent = nullptr) : QObject(parent) {}
+    IAutomationTarget* target = nullptr;
+
+public Q_SLOTS:
+    void DoReply(const QString& pTo, const QString& pCc, const QString& pSubject, int pHwnd);
+    void ShowImmediately(int pHwnd);
+};
+
+class DBusSingleInstance : public ISingleInstance {
+public:
+    DBusSingleInstance();
+    ~DBusSingleInstance() override;
+    bool Claim() override;
+    void SetTarget(IAutomationTarget* pTarget) override;
+    // The lock file used when no session bus can be reached.
+    static QString LockPath();
+
+private:
+    bool ClaimLockFile();
+    BrisaDBusObject m_Object;
+    int m_LockFd = -1;
+    bool m_OnBus = false;
+};
+
+} // namespace brisa

@@ -1,0 +1,209 @@
+#include "platform/linux/linux_services.h"
+
+#include "platform/icons.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScreen>
+#include <QStyleHints>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
+
+#include <cstdlib>
+#include <ctime>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace brisa {
+
+// ---- system information ----------------------------------------------------
+
+uint16_t LinuxSystemInfo::SystemLanguageId() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return LanguageIdFromLocale(value);
+    }
+    return 0x0409;
+}
+
+namespace {
+QScreen* Screen() { return QGuiApplication::primaryScreen(); }
+} // namespace
+
+int LinuxSystemInfo::BitsPerPixel() { return Screen() ? Screen()->depth() : 24; }
+
+int LinuxSystemInfo::LogPixelsX() {
+    return Screen() ? qRound(Screen()->logicalDotsPerInchX()) : 96;
+}
+
+int LinuxSystemInfo::LogPixelsY() {
+    return Screen() ? qRound(Screen()->logicalDotsPerInchY()) : 96;
+}
+
+int LinuxSystemInfo::CaretBlinkTime() {
+    // Qt gives the full on-off cycle; the caret blink time is one half of it.
+    const int cycle = QGuiApplication::styleHints()->cursorFlashTime();
+    return cycle <= 0 ? 0 : cycle / 2;
+}
+
+int LinuxSystemInfo::ScreenWidth() { return Screen() ? Screen()->geometry().width() : 1024; }
+
+int LinuxSystemInfo::ScreenHeight() { return Screen() ? Screen()->geometry().height() : 768; }
+
+bool LinuxSystemInfo::UserName(std::string& pName) {
+    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name && *entry->pw_name) {
+        pName = entry->pw_name;
+        return true;
+    }
+    return false;
+}
+
+bool LinuxSystemInfo::TimeZoneBias(int& pBias) {
+    ::tzset();
+    // timezone: seconds west of UTC of local standard time.
+    pBias = static_cast<int>(::timezone / 60);
+    return true;
+}
+
+// ---- message box -------------------------------------------------------------
+
+int QtMessageBox::Show(const std::string& pText, const std::string& pTitle, int pStyle) {
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(QString::fromStdString(pTitle));
+    box.setText(QString::fromStdString(pText));
+    switch (pStyle & 0x70) {
+    case vbCritical: box.setIcon(QMessageBox::Critical); break;
+    case vbQuestion: box.setIcon(QMessageBox::Question); break;
+    case vbExclamation: box.setIcon(QMessageBox::Warning); break;
+    case vbInformation: box.setIcon(QMessageBox::Information); break;
+    default: box.setIcon(QMessageBox::NoIcon); break;
+    }
+    switch (pStyle & 0x0F) {
+    case vbOKCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case vbYesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    default:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return vbCancel;
+    case QMessageBox::Yes: return vbYes;
+    case QMessageBox::No: return vbNo;
+    default: return vbOK;
+    }
+}
+
+// ---- shell -------------------------------------------------------------------
+
+void DesktopShell::Open(const std::string& pTarget, const std::string& pFolder) {
+    if (pTarget.empty()) return;
+    const QString target = QString::fromStdString(pTarget);
+    QUrl url;
+    if (target.startsWith('/')) url = QUrl::fromLocalFile(target);
+    else url = QUrl::fromUserInput(target, QString::fromStdString(pFolder), QUrl::AssumeLocalFile);
+    if (url.isValid()) QDesktopServices::openUrl(url);
+}
+
+// ---- modal windows -----------------------------------------------------------
+
+void EventLoopModalRunner::ShowModal(QWidget* pWindow, QWidget* pOwner) {
+    if (!pWindow) return;
+    QPointer<QWidget> window(pWindow);
+    pWindow->setWindowModality(Qt::ApplicationModal);
+    pWindow->show();
+    pWindow->raise();
+    pWindow->activateWindow();
+    QEventLoop loop;
+    // Leave the loop once the window has hidden itself or is gone.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!window || !window->isVisible()) loop.quit();
+    });
+    poll.start(20);
+    loop.exec();
+    (void)pOwner;
+}
+
+// ---- autostart ---------------------------------------------------------------
+
+std::string XdgAutostart::EntryPath() {
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty()) config = QDir::homePath() + "/.config";
+    return (config + "/autostart/brisamail.desktop").toStdString();
+}
+
+void XdgAutostart::SetCommand(const std::string& pCommand) {
+    const QString path = QString::fromStdString(EntryPath());
+    if (pCommand.empty()) {
+        QFile::remove(path);
+        return;
+    }
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return;
+    const QByteArray entry = "[Desktop Entry]\n"
+                             "Type=Application\n"
+                             "Name=BrisaMail\n"
+                             "Comment=Record and send voice messages\n"
+                             "Exec=" + QByteArray::fromStdString(pCommand) + "\n"
+                             "Icon=brisamail\n"
+                             "Terminal=false\n"
+                             "X-GNOME-Autostart-enabled=true\n";
+    file.write(entry);
+    file.commit();
+}
+
+// ---- tray icon ---------------------------------------------------------------
+
+QtTrayIcon::QtTrayIcon() = default;
+QtTrayIcon::~QtTrayIcon() = default;
+
+bool QtTrayIcon::Available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+bool QtTrayIcon::Add(const std::string& pIconName, const std::string& pTip) {
+    if (!m_Icon) {
+        m_Icon = std::make_unique<QSystemTrayIcon>();
+        QObject::connect(m_Icon.get(), &QSystemTrayIcon::activated,
+                         [this](QSystemTrayIcon::ActivationReason reason) {
+                             if (!m_Callback) return;
+                             if (reason == QSystemTrayIcon::DoubleClick ||
+                                 reason == QSystemTrayIcon::Trigger)
+                                 m_Callback(WM_LBUTTONDBLCLK);
+                             else if (reason == QSystemTrayIcon::Context)
+                                 m_Callback(WM_RBUTTONDOWN);
+                         });
+    }
+    m_Icon->setIcon(ProgramIcon(pIconName));
+    m_Icon->setToolTip(QString::fromStdString(pTip));
+    m_Icon->show();
+    return Available();
+}
+
+bool QtTrayIcon::Modify(const std::string& pIconName) {
+    if (!m_Icon) return false;
+    m_Icon->setIcon(ProgramIcon(pIconName));
+    return true;
+}
+
+void QtTrayIcon::Remove() {
+    if (m_Icon) m_Icon->hide();
+    m_Icon.reset();
+}
+
+void QtTrayIcon::SetCallback(std::function<void(int)> pCallback) { m_Callback = std::move(pCallback); }
+
+} // namespace brisa

@@ -1,0 +1,39 @@
+// The platform services a window needs, handed to it when it is created.
+// The program passes the real Linux services; tests pass fakes.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+namespace brisa {
+
+class IRegistry;
+class IAutostart;
+class ISystemInfo;
+class IMessageBox;
+class IShell;
+class ISoundPlayer;
+class IMci;
+class IMixer;
+class ITrayIcon;
+class ISingleInstance;
+class ISender;
+class IModalRunner;
+
+struct Services {
+    IRegistry* registry = nullptr;
+    IAutostart* autostart = nullptr;
+    ISystemInfo* system = nullptr;
+    IMessageBox* messageBox = nullptr;
+    IShell* shell = nullptr;
+    ISoundPlayer* sound = nullptr;
+    IMci* mci = nullptr;
+    IMixer* mixer = nullptr;
+    ITrayIcon* tray = nullptr;
+    ISingleInstance* instance = nullptr;
+    IModalRunner* modal = nullptr;
+    // Starts one sending program per post.
+    std::function<std::unique_ptr<ISender>()> newSender;
+};
+
+} // namespace brisa

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace brisa {
+
+// What other programs may ask of the running copy.
+class IAutomationTarget {
+public:
+    virtual ~IAutomationTarget() = default;
+    virtual void DoReply(const std::string& pTo, const std::string& pCc,
+                         const std::string& pSubject, int32_t pHwnd) = 0;
+    virtual void ShowImmediately(int32_t pHwnd) = 0;
+};
+
+// Makes sure one copy of the program runs per user session and offers the
+// automation calls to other programs.
+class ISingleInstance {
+public:
+    virtual ~ISingleInstance() = default;
+    // Claims the session for this copy. False when another copy already runs;
+    // that copy has then been asked to show itself.
+    virtual bool Claim() = 0;
+    // Routes automation calls to pTarget (nullptr stops routing).
+    virtual void SetTarget(IAutomationTarget* pTarget) = 0;
+};
+
+} // namespace brisa

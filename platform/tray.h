@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace brisa {
+
+// Mouse messages the tray icon reports to its owner.
+enum TrayMouse : int { WM_LBUTTONDBLCLK = 515, WM_RBUTTONDOWN = 516 };
+
+class ITrayIcon {
+public:
+    virtual ~ITrayIcon() = default;
+    // Adds the icon with its tool tip; true when the desktop shows it.
+    virtual bool Add(const std::string& pIconName, const std::string& pTip) = 0;
+    // Changes the icon ("ID_NORMAL" or "ID_INVERTED").
+    virtual bool Modify(const std::string& pIconName) = 0;
+    virtual void Remove() = 0;
+    // False when the desktop has no notification area.
+    virtual bool Available() = 0;
+    // Receives the mouse messages (TrayMouse) of the icon.
+    virtual void SetCallback(std::function<void(int)> pCallback) = 0;
+};
+
+} // namespace brisa
