@@ -1,0 +1,276 @@
+// The drive search on temporary folder trees, and the drive list.
+#include "addressbook/discovery.h"
+#include "platform/drives.h"
+#include "tests/support/temp_env.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace brisa {
+namespace {
+
+using Paths = std::vector<std::string>;
+
+Paths Split(const std::string& pKnown) {
+    Paths paths;
+    size_t start = 0;
+    while (start < pKnown.size()) {
+        const size_t tab = pKnown.find('\t', start);
+        EXPECT_NE(tab, std::string::npos) << "every path ends with a tab";
+        if (tab == std::string::npos)
+            break;
+        paths.push_back(pKnown.substr(start, tab - start));
+        start = tab + 1;
+    }
+    return paths;
+}
+
+class SearchTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    std::string root = dir.path().toStdString() + "/drive";
+    void File(const std::string& pRelative) { test::WriteFile(root + "/" + pRelative, "x"); }
+    void Folder(const std::string& pRelative) { ::mkdir((root + "/" + pRelative).c_str(), 0755); }
+    void Link(const std::string& pTarget, const std::string& pRelative) {
+        ASSERT_EQ(::symlink(pTarget.c_str(), (root + "/" + pRelative).c_str()), 0);
+    }
+    Paths Search(const std::string& pFolder) {
+        std::string result;
+        ScanFolder(pFolder, result);
+        return Split(result);
+    }
+    Paths Relative(const Paths& pPaths) {
+        Paths out;
+        for (const std::string& p : pPaths)
+            out.push_back(p.substr(root.size() + 1));
+        return out;
+    }
+    long Position(const Paths& pPaths, const std::string& pRelative) {
+        const auto it = std::find(pPaths.begin(), pPaths.end(), pRelative);
+        return it == pPaths.end() ? -1 : it - pPaths.begin();
+    }
+};
+
+TEST_F(SearchTest, FilesOfAFolderComeBeforeItsSubfoldersDepthFirst) {
+    File("top.wab");
+    File("a/a1.ldif");
+    File("a/deep/a2.pst");
+    File("a/deep/deeper/a3.wab");
+    File("a/a4.pst");
+    File("b/b1.ldif");
+    File("b/sub/b2.wab");
+    File("top2.pst");
+    const Paths found = Relative(Search(root));
+    ASSERT_EQ(found.size(), 8u);
+    // The root's own files first.
+    EXPECT_LT(std::max(Position(found, "top.wab"), Position(found, "top2.pst")), 2);
+    // Each folder's files before its subfolders' files.
+    EXPECT_LT(std::max(Position(found, "a/a1.ldif"), Position(found, "a/a4.pst")),
+              Position(found, "a/deep/a2.pst"));
+    EXPECT_LT(Position(found, "a/deep/a2.pst"), Position(found, "a/deep/deeper/a3.wab"));
+    EXPECT_LT(Position(found, "b/b1.ldif"), Position(found, "b/sub/b2.wab"));
+    // Depth first: the subtree of a folder is not interrupted by another.
+    const long a0 = std::min(Position(found, "a/a1.ldif"), Position(found, "a/a4.pst"));
+    const long b0 = Position(found, "b/b1.ldif");
+    if (a0 < b0)
+        EXPECT_EQ(b0, 6);
+    else
+        EXPECT_EQ(a0, 4);
+}
+
+TEST_F(SearchTest, SubfoldersAreSearchedInListingOrder) {
+    // The order of subfolders is that of the listing: compare with a listing.
+    for (int i = 0; i < 20; ++i)
+        File("d" + std::to_string(i) + "/f.ldif");
+    Paths listed;
+    if (DIR* d = ::opendir(root.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            if (e->d_name[0] != '.')
+                listed.push_back(std::string(e->d_name) + "/f.ldif");
+        }
+        ::closedir(d);
+    }
+    EXPECT_EQ(Relative(Search(root)), listed);
+}
+
+TEST_F(SearchTest, NamesMatchIgnoringCase) {
+    for (const char* name : {"ADDRBK.LST", "Abook.NAB", "NNDBASE.TXT", "x.PST", "y.Wab", "z.LdIf"})
+        File(name);
+    for (const char* name :
+         {"x.wab.bak", "wab", "addrbk.lst.old", "my abook.nab", "nndbase.txt~", "x.ldi", ".pst"}) {
+        File(name);
+    }
+    Paths found = Relative(Search(root));
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (Paths{"ADDRBK.LST", "Abook.NAB", "NNDBASE.TXT", "x.PST", "y.Wab", "z.LdIf"}));
+}
+
+TEST_F(SearchTest, DotFoldersAndDotFilesAreSkipped) {
+    File(".thunderbird/abook.ldif");
+    File("visible/.hidden.wab");
+    File("visible/shown.wab");
+    EXPECT_EQ(Relative(Search(root)), (Paths{"visible/shown.wab"}));
+}
+
+TEST_F(SearchTest, SymbolicLinksToFoldersAreNotFollowed) {
+    File("a/one.ldif");
+    File("elsewhere/two.ldif");
+    Link(root, "a/loop"); // back to the top: a loop
+    Link("..", "a/up");   // to the parent: a loop
+    Link(root + "/elsewhere", "shortcut");
+    Link(root + "/a/one.ldif", "linked.ldif"); // a link to a file is a file
+    Link(root + "/nowhere.ldif", "dangling.ldif");
+    Paths found = Relative(Search(root));
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (Paths{"a/one.ldif", "elsewhere/two.ldif", "linked.ldif"}));
+}
+
+TEST_F(SearchTest, StartingFolderMayBeALink) {
+    File("real/x.pst");
+    Link(root + "/real", "start");
+    EXPECT_EQ(Search(root + "/start"), (Paths{root + "/start/x.pst"}));
+}
+
+TEST_F(SearchTest, PipesAndFilesWithTabsAreLeftOut) {
+    Folder("");
+    ASSERT_EQ(::mkfifo((root + "/pipe.wab").c_str(), 0600), 0);
+    File("tab\there.wab");
+    File("ok.wab");
+    EXPECT_EQ(Relative(Search(root)), (Paths{"ok.wab"}));
+}
+
+TEST_F(SearchTest, UnreadableFolderIsSkippedSilently) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every folder";
+    File("locked/secret.wab");
+    File("open/visible.wab");
+    ASSERT_EQ(::chmod((root + "/locked").c_str(), 0), 0);
+    const Paths found = Relative(Search(root));
+    ::chmod((root + "/locked").c_str(), 0755);
+    EXPECT_EQ(found, (Paths{"open/visible.wab"}));
+}
+
+TEST_F(SearchTest, MissingFolderGivesNothing) {
+    EXPECT_TRUE(Search(root + "/none").empty());
+    File("plain.wab");
+    EXPECT_TRUE(Search(root + "/plain.wab").empty()); // a file is no folder
+}
+
+TEST_F(SearchTest, TrailingSlashesAndDriveLabels) {
+    File("x/book.ldif");
+    const Paths expected{root + "/x/book.ldif"};
+    EXPECT_EQ(Search(root + "///"), expected);
+    EXPECT_EQ(Split(SearchAddressBooks(root + " [drive]")), expected);
+    EXPECT_EQ(Split(SearchAddressBooks("  " + root + "/  ")), expected);
+    EXPECT_EQ(SearchAddressBooks(""), "");
+    EXPECT_EQ(SearchAddressBooks(" [Nothing]"), "");
+}
+
+TEST_F(SearchTest, BracketsInsideTheDrivePathSurvive) {
+    File("Disk[1]/b.pst");
+    EXPECT_EQ(Split(SearchAddressBooks(root + "/Disk[1] [Disk(1)]")),
+              (Paths{root + "/Disk[1]/b.pst"}));
+}
+
+TEST_F(SearchTest, ProgressIsReportedAndCanEndTheSearch) {
+    for (int i = 0; i < 50; ++i)
+        File("f" + std::to_string(i) + "/x" + std::to_string(i) + ".wab");
+    std::vector<uint64_t> calls;
+    cSearchProgress progress;
+    progress.every = 10;
+    progress.callback = [&](uint64_t pSeen) {
+        calls.push_back(pSeen);
+        return true;
+    };
+    std::string result;
+    ScanFolder(root, result, progress);
+    EXPECT_EQ(Split(result).size(), 50u);
+    ASSERT_GE(calls.size(), 10u); // 50 folders of 3 entries and the root's 52
+    for (size_t i = 0; i < calls.size(); ++i)
+        EXPECT_EQ(calls[i], (i + 1) * 10);
+
+    progress.callback = [](uint64_t pSeen) { return pSeen < 60; };
+    result.clear();
+    ScanFolder(root, result, progress);
+    EXPECT_LT(Split(result).size(), 50u);
+}
+
+TEST_F(SearchTest, DeepTreeNeedsNoRecursion) {
+    std::string path;
+    for (int i = 0; i < 400; ++i)
+        path += "d/";
+    ASSERT_EQ(std::system(("mkdir -p '" + root + "/" + path + "'").c_str()), 0);
+    File(path.substr(0, 400) + "mid.ldif");
+    const Paths found = Search(root);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0], root + "/" + path.substr(0, 400) + "mid.ldif");
+}
+
+// ---- drive list -------------------------------------------------------------------
+
+TEST(DriveList, RealFileSystemsFromTheMountsTable) {
+    const std::string mounts = "sysfs /sys sysfs rw,nosuid,nodev,noexec,relatime 0 0\n"
+                               "proc /proc proc rw,nosuid,nodev,noexec,relatime 0 0\n"
+                               "udev /dev devtmpfs rw,nosuid,relatime,size=8000000k 0 0\n"
+                               "devpts /dev/pts devpts rw 0 0\n"
+                               "tmpfs /run tmpfs rw,nosuid,nodev 0 0\n"
+                               "/dev/nvme0n1p2 / ext4 rw,relatime 0 0\n"
+                               "securityfs /sys/kernel/security securityfs rw 0 0\n"
+                               "cgroup2 /sys/fs/cgroup cgroup2 rw 0 0\n"
+                               "/dev/nvme0n1p1 /boot/efi vfat rw,relatime 0 0\n"
+                               "/dev/loop3 /snap/core22/1122 squashfs ro,nodev,relatime 0 0\n"
+                               "/dev/nvme0n1p3 /home ext4 rw,relatime 0 0\n"
+                               "tmpfs /run/user/1000 tmpfs rw 0 0\n"
+                               "gvfsd-fuse /run/user/1000/gvfs fuse.gvfsd-fuse rw 0 0\n"
+                               "/dev/sdb1 /media/ann/My\\040USB\\040Stick vfat rw 0 0\n"
+                               "/dev/sdc1 /run/media/ann/Backup[2] ext4 rw 0 0\n"
+                               "overlay /var/lib/docker/overlay2/abc/merged overlay rw 0 0\n"
+                               "/dev/sdd1 /mnt/data/ xfs rw 0 0\n"
+                               "/dev/sdd1 /mnt/data xfs rw 0 0\n"
+                               "binfmt_misc /proc/sys/fs/binfmt_misc binfmt_misc rw 0 0\n"
+                               "broken line\n";
+    const std::vector<std::string> drives = DriveEntriesFromMounts(mounts, "/home/ann/");
+    EXPECT_EQ(drives, (std::vector<std::string>{
+                          "/home/ann [Home]", "/ [System]", "/boot/efi [efi]", "/home [home]",
+                          "/media/ann/My USB Stick [My USB Stick]",
+                          "/run/media/ann/Backup[2] [Backup(2)]", "/mnt/data [data]"}));
+    for (const std::string& entry : drives) {
+        EXPECT_EQ(DrivePathOf(entry), entry.substr(0, entry.rfind(" ["))) << entry;
+    }
+}
+
+TEST(DriveList, WithoutHomeOrTableTheRootRemains) {
+    EXPECT_EQ(DriveEntriesFromMounts("", ""), (std::vector<std::string>{"/ [System]"}));
+    EXPECT_EQ(DriveEntriesFromMounts("/dev/sda1 /home/ann ext4 rw 0 0\n", "/home/ann"),
+              (std::vector<std::string>{"/home/ann [Home]", "/ [System]"}));
+}
+
+TEST(DriveList, TheRealListOffersFolders) {
+    LinuxDriveList list;
+    const std::vector<std::string> drives = list.Drives();
+    EXPECT_NE(std::find(drives.begin(), drives.end(), "/ [System]"), drives.end());
+    for (const std::string& entry : drives) {
+        struct stat st {};
+        EXPECT_EQ(::stat(DrivePathOf(entry).c_str(), &st), 0) << entry;
+        EXPECT_TRUE(S_ISDIR(st.st_mode)) << entry;
+    }
+}
+
+TEST(DriveList, PathOfAnEntry) {
+    EXPECT_EQ(DrivePathOf("  /media/x [x]  "), "/media/x");
+    EXPECT_EQ(DrivePathOf("/plain/path "), "/plain/path");
+    EXPECT_EQ(DrivePathOf("[only a label]"), "");
+}
+
+} // namespace
+} // namespace brisa
