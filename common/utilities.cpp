@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fnmatch.h>
@@ -87,15 +88,23 @@ std::string ReplaceText(const std::string& pText, std::string_view pFind,
                         std::string_view pReplacement) {
     std::string text = pText;
     if (pFind.empty()) return text;
-    // When the replacement holds the searched text itself, resuming inside it
-    // would find it again and again; the search then goes on behind it.
-    const bool selfMatching = IndexOf(pReplacement, pFind) != 0;
+    // The search resumes one character after the start of each match. A match
+    // lying wholly inside the replacement just put in would be replaced over
+    // and over without end (the replacement holds the searched text); such
+    // occurrences are stepped over and left as they are.
+    bool inserted = false;
+    size_t insertedBegin = 0, insertedEnd = 0;
     int position = 1;
     while (position <= static_cast<int>(text.size())) {
         const int at = IndexOf(text, pFind, position);
         if (at == 0) break;
-        text.replace(static_cast<size_t>(at - 1), pFind.size(), pReplacement);
-        position = selfMatching ? at + static_cast<int>(pReplacement.size()) : at + 1;
+        const size_t begin = static_cast<size_t>(at - 1);
+        position = at + 1;
+        if (inserted && begin >= insertedBegin && begin + pFind.size() <= insertedEnd) continue;
+        text.replace(begin, pFind.size(), pReplacement);
+        inserted = true;
+        insertedBegin = begin;
+        insertedEnd = begin + pReplacement.size();
     }
     return text;
 }
@@ -147,6 +156,9 @@ bool FolderExists(const std::string& pPath) {
 }
 
 void WaitSeconds(double pSeconds) {
+    // A moment already reached (zero, negative or not a number) ends the wait
+    // at once; a negative deadline would mean "forever" to QDeadlineTimer.
+    if (!(pSeconds > 0)) return;
     QDeadlineTimer deadline(static_cast<qint64>(pSeconds * 1000.0));
     if (!QCoreApplication::instance()) return;
     while (!deadline.hasExpired()) {

@@ -13,6 +13,7 @@
 
 #include "platform/registry.h"
 
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -25,6 +26,7 @@ public:
     // $XDG_CONFIG_HOME/brisamail/registry.reg (~/.config/... by default).
     static std::string DefaultPath();
 
+    // A key exists when it has its own section or a section below it does.
     bool OpenKey(RootKey pRoot, const std::string& pPath) override;
     bool CreateKey(RootKey pRoot, const std::string& pPath) override;
     bool QueryValue(RootKey pRoot, const std::string& pPath, const std::string& pName,
@@ -38,8 +40,13 @@ public:
     // written between the brackets) to its values (name to raw bytes).
     // Keys compare case-insensitively, as do value names.
     struct Key {
-        std::string name;                                   // as first written
-        std::map<std::string, std::pair<std::string, std::string>> values; // folded name -> (name, bytes)
+        std::string name; // as first written
+        // Folded name -> (name as first written, bytes).
+        std::map<std::string, std::pair<std::string, std::string>> values;
+        // Folded name -> registry type of the values read as dword: (4),
+        // hex: (3) or hex(N): with N other than 1, so that they are written
+        // back the same way. Values missing here are REG_SZ.
+        std::map<std::string, uint32_t> types;
     };
     using Content = std::map<std::string, Key>; // folded key name -> key
     // Parses text in the format above. Lines that cannot be understood are
@@ -48,8 +55,13 @@ public:
     static std::string Format(const Content& pContent);
 
 private:
-    bool Load(Content& pContent, bool& pDamaged);
-    bool Save(const Content& pContent, bool pDamaged);
+    // Reads and parses the file. A missing file is an empty registry; false
+    // when the file exists but cannot be read (nothing may be written over
+    // it then). pRaw receives the bytes read.
+    bool Load(Content& pContent, bool& pDamaged, std::string* pRaw = nullptr);
+    // Replaces the file with pContent; a damaged original (pRaw) is first
+    // copied to a backup beside it.
+    bool Save(const Content& pContent, bool pDamaged, const std::string& pRaw);
     std::string m_File;
 };
 

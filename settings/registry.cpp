@@ -3,8 +3,10 @@
 #include "common/utilities.h"
 #include "platform/autostart.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <system_error>
 
 namespace brisa {
 
@@ -96,12 +98,15 @@ bool cRegistry::ShowZovid() { return EqualsNoCase(Get("ShowZovid"), "Yes"); }
 std::string cRegistry::AutoStop() {
     // A whole number of seconds that fits in 16 bits (fractions round to the
     // nearest, halves to even), kept between 180 and 300; 300 otherwise.
-    const std::string text = TrimSpace(Get("AutoStop"));
+    // The text is read the same way whatever the user's locale ("250.5").
+    std::string text = TrimSpace(Get("AutoStop"));
+    if (!text.empty() && text[0] == '+') text.erase(0, 1);
     int seconds = 300;
     if (!text.empty()) {
-        char* end = nullptr;
-        const double value = std::strtod(text.c_str(), &end);
-        if (end && *end == '\0' && std::isfinite(value)) {
+        double value = 0;
+        const char* last = text.data() + text.size();
+        const auto [end, error] = std::from_chars(text.data(), last, value);
+        if (error == std::errc() && end == last && std::isfinite(value)) {
             const double rounded = std::nearbyint(value);
             if (rounded >= -32768.0 && rounded <= 32767.0) seconds = static_cast<int>(rounded);
         }
@@ -118,7 +123,9 @@ void cRegistry::SetRunAtInitialization(const std::string& v) {
 
 std::string cRegistry::GetIeHttpProxy() {
     if (m_Internet.GetData(kInternetKey, "ProxyEnable").empty()) {
-        if (m_Internet.HasValue(kInternetKey, "ProxyEnable")) return "";
+        if (m_Internet.HasValue(kInternetKey, "ProxyEnable") ||
+            m_Internet.HasValue(kInternetKey, "ProxyServer"))
+            return "";
         // No Internet settings at all: take what a Linux user configures,
         // the http_proxy variable of the environment.
         for (const char* name : {"http_proxy", "HTTP_PROXY"}) {

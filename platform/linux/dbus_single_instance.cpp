@@ -2,7 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDir>
 
 #include <fcntl.h>
@@ -20,11 +20,17 @@ void BrisaDBusObject::ShowImmediately(int pHwnd) {
     if (target) target->ShowImmediately(pHwnd);
 }
 
-DBusSingleInstance::DBusSingleInstance() = default;
+namespace {
+QDBusConnection Bus(const QString& pName) {
+    return pName.isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(pName);
+}
+} // namespace
+
+DBusSingleInstance::DBusSingleInstance(QString pConnection) : m_Connection(std::move(pConnection)) {}
 
 DBusSingleInstance::~DBusSingleInstance() {
     if (m_OnBus) {
-        QDBusConnection bus = QDBusConnection::sessionBus();
+        QDBusConnection bus = Bus(m_Connection);
         bus.unregisterObject(kDBusPath);
         bus.unregisterService(kDBusService);
     }
@@ -50,20 +56,30 @@ bool DBusSingleInstance::ClaimLockFile() {
 }
 
 bool DBusSingleInstance::Claim() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection bus = Bus(m_Connection);
     if (!bus.isConnected()) return ClaimLockFile();
-    auto* control = bus.interface();
-    const auto reply = control->registerService(kDBusService, QDBusConnectionInterface::DontQueueService,
-                                                QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
-        // Another copy owns the name: ask it to come to the front.
-        QDBusInterface running(kDBusService, kDBusPath, kDBusInterface, bus);
-        running.setTimeout(3000);
-        running.call(QDBus::Block, "ShowImmediately", 1);
+    // The object is in place before the name is taken, so a call that comes
+    // as soon as the name is visible finds it.
+    const bool exported = bus.registerObject(kDBusPath, &m_Object, QDBusConnection::ExportAllSlots);
+    const auto reply = bus.interface()->registerService(
+        kDBusService, QDBusConnectionInterface::DontQueueService,
+        QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid()) {
+        // The bus would not answer: the lock file decides instead.
+        if (exported) bus.unregisterObject(kDBusPath);
+        return ClaimLockFile();
+    }
+    if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+        if (exported) bus.unregisterObject(kDBusPath);
+        // Another copy owns the name: ask it to come to the front, waiting a
+        // few seconds at most for its answer (a plain call, no introspection).
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(kDBusService, kDBusPath, kDBusInterface, "ShowImmediately");
+        call << 1;
+        bus.call(call, QDBus::BlockWithGui, 3000);
         return false;
     }
     m_OnBus = true;
-    bus.registerObject(kDBusPath, &m_Object, QDBusConnection::ExportAllSlots);
     return true;
 }
 

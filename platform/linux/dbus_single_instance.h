@@ -1,6 +1,10 @@
 // One copy per session: the D-Bus name com.brisamail.BrisaMail, or a lock
 // file when there is no session bus. The object /Brisa offers the automation
-// interface com.brisamail.Brisa to other programs.
+// interface com.brisamail.Brisa to other programs:
+//   DoReply(s pTo, s pCc, s pSubject, i pHwnd)
+//   ShowImmediately(i pHwnd)
+// (pHwnd 0: only fill in the fields; any other value: bring the window up).
+// A second copy asks the first to show itself and ends.
 #pragma once
 
 #include "platform/single_instance.h"
@@ -28,7 +32,9 @@ public Q_SLOTS:
 
 class DBusSingleInstance : public ISingleInstance {
 public:
-    DBusSingleInstance();
+    // pConnection: the name of an open QDBusConnection to use instead of the
+    // session bus (tests run two copies in one process this way).
+    explicit DBusSingleInstance(QString pConnection = {});
     ~DBusSingleInstance() override;
     bool Claim() override;
     void SetTarget(IAutomationTarget* pTarget) override;
@@ -37,6 +43,7 @@ public:
 
 private:
     bool ClaimLockFile();
+    QString m_Connection;
     BrisaDBusObject m_Object;
     int m_LockFd = -1;
     bool m_OnBus = false;

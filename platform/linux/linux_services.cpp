@@ -3,6 +3,7 @@
 #include "platform/icons.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
@@ -152,6 +153,20 @@ void XdgAutostart::SetCommand(const std::string& pCommand) {
         QFile::remove(path);
         return;
     }
+    // The command is the program's path, a blank and its argument; the path
+    // is quoted for the Exec key so folders with blanks survive.
+    std::string program = pCommand, argument;
+    if (const auto blank = pCommand.rfind(' ');
+        blank != std::string::npos && pCommand.find('/') == 0 && pCommand.find('/', blank) == std::string::npos) {
+        program = pCommand.substr(0, blank);
+        argument = pCommand.substr(blank);
+    }
+    std::string exec = "\"";
+    for (char c : program) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') exec += '\\';
+        exec += c;
+    }
+    exec += "\"" + argument;
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return;
@@ -159,7 +174,7 @@ void XdgAutostart::SetCommand(const std::string& pCommand) {
                              "Type=Application\n"
                              "Name=BrisaMail\n"
                              "Comment=Record and send voice messages\n"
-                             "Exec=" + QByteArray::fromStdString(pCommand) + "\n"
+                             "Exec=" + QByteArray::fromStdString(exec) + "\n"
                              "Icon=brisamail\n"
                              "Terminal=false\n"
                              "X-GNOME-Autostart-enabled=true\n";
@@ -178,19 +193,44 @@ bool QtTrayIcon::Add(const std::string& pIconName, const std::string& pTip) {
     if (!m_Icon) {
         m_Icon = std::make_unique<QSystemTrayIcon>();
         QObject::connect(m_Icon.get(), &QSystemTrayIcon::activated,
-                         [this](QSystemTrayIcon::ActivationReason reason) {
-                             if (!m_Callback) return;
-                             if (reason == QSystemTrayIcon::DoubleClick ||
-                                 reason == QSystemTrayIcon::Trigger)
-                                 m_Callback(WM_LBUTTONDBLCLK);
-                             else if (reason == QSystemTrayIcon::Context)
-                                 m_Callback(WM_RBUTTONDOWN);
-                         });
+                         [this](QSystemTrayIcon::ActivationReason reason) { Activated(reason); });
     }
     m_Icon->setIcon(ProgramIcon(pIconName));
     m_Icon->setToolTip(QString::fromStdString(pTip));
     m_Icon->show();
     return Available();
+}
+
+void QtTrayIcon::Activated(int pReason) {
+    if (!m_Callback) return;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    switch (pReason) {
+    case QSystemTrayIcon::Trigger:
+        m_LastClick = now;
+        m_Callback(WM_LBUTTONDBLCLK);
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        // The click that began this double click was reported already.
+        if (m_LastClick >= 0 && now - m_LastClick <= QApplication::doubleClickInterval() + 100) {
+            m_LastClick = -1;
+            break;
+        }
+        m_Callback(WM_LBUTTONDBLCLK);
+        break;
+    case QSystemTrayIcon::Context:
+        m_Callback(WM_RBUTTONDOWN);
+        break;
+    default:
+        break;
+    }
+}
+
+bool QtTrayIcon::IconRect(TrayRect& pRect) {
+    if (!m_Icon) return false;
+    const QRect r = m_Icon->geometry();
+    if (!r.isValid() || r.isEmpty()) return false;
+    pRect = TrayRect{r.x(), r.y(), r.width(), r.height()};
+    return true;
 }
 
 bool QtTrayIcon::Modify(const std::string& pIconName) {

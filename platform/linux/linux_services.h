@@ -11,6 +11,8 @@
 #include "platform/system_info.h"
 #include "platform/tray.h"
 
+#include <QtGlobal>
+
 #include <memory>
 
 class QSystemTrayIcon;
@@ -53,6 +55,10 @@ public:
     static std::string EntryPath();
 };
 
+// The icon in the desktop's notification area. A click or a double click
+// with the left button reports WM_LBUTTONDBLCLK once (desktops that speak the
+// StatusNotifierItem protocol only report single clicks); the context-menu
+// request reports WM_RBUTTONDOWN. The owner pops up its own menu.
 class QtTrayIcon : public ITrayIcon {
 public:
     QtTrayIcon();
@@ -62,10 +68,15 @@ public:
     void Remove() override;
     bool Available() override;
     void SetCallback(std::function<void(int)> pCallback) override;
+    bool IconRect(TrayRect& pRect) override;
+    // The desktop's report of one activation (a QSystemTrayIcon reason),
+    // turned into the owner's mouse message.
+    void Activated(int pReason);
 
 private:
     std::unique_ptr<QSystemTrayIcon> m_Icon;
     std::function<void(int)> m_Callback;
+    qint64 m_LastClick = -1; // when the last left click was reported (ms)
 };
 
 // Stand-ins for machines without the device: every call fails quietly.

@@ -1,0 +1,1 @@
+#include "ads/timesink.h"

@@ -1,0 +1,59 @@
+// BrisaMail: records a voice message and sends it.
+#include "app/main_window.h"
+
+#include "platform/file_registry.h"
+#include "platform/icons.h"
+#include "platform/linux/alsa_mixer.h"
+#include "platform/linux/alsa_sound.h"
+#include "platform/linux/dbus_single_instance.h"
+#include "platform/linux/linux_services.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    // The windows follow the display's dpi themselves (large-font layout).
+    if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING"))
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("brisamail");
+    QApplication::setApplicationDisplayName("BrisaMail");
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(brisa::ProgramIcon("ID_NORMAL"));
+
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) commandLine += ' ';
+        commandLine += argv[i];
+    }
+
+    brisa::FileRegistry registry(brisa::FileRegistry::DefaultPath());
+    brisa::XdgAutostart autostart;
+    brisa::LinuxSystemInfo system;
+    brisa::QtMessageBox messageBox;
+    brisa::DesktopShell shell;
+    brisa::AlsaSoundPlayer sound;
+    brisa::NoWaveDevice mci;
+    brisa::AlsaMixer mixer;
+    brisa::QtTrayIcon tray;
+    brisa::DBusSingleInstance instance;
+    brisa::EventLoopModalRunner modal;
+
+    brisa::Services services;
+    services.registry = &registry;
+    services.autostart = &autostart;
+    services.system = &system;
+    services.messageBox = &messageBox;
+    services.shell = &shell;
+    services.sound = &sound;
+    services.mci = &mci;
+    services.mixer = &mixer;
+    services.tray = &tray;
+    services.instance = &instance;
+    services.modal = &modal;
+
+    brisa::frmMM window(services, commandLine);
+    window.Form_Load();
+    if (window.IsSecondCopy()) return 0;
+    if (window.IsUnloaded()) return 0;
+    return QApplication::exec();
+}

@@ -1,0 +1,741 @@
+// Start-up, shut-down, the recipient history and hiding to the tray.
+#include "app/main_window.h"
+
+#include "ads/timesink.h"
+#include "common/globals.h"
+#include "common/utilities.h"
+#include "language/translation.h"
+#include "platform/codepage.h"
+#include "platform/message_box.h"
+#include "platform/mci.h"
+#include "platform/program_folder.h"
+#include "platform/sound.h"
+#include "platform/system_info.h"
+#include "platform/tray.h"
+#include "recording/slider.h"
+#include "settings/registry.h"
+#include "skin/anigif.h"
+#include "skin/label_button.h"
+#include "skin/window_shape.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QSaveFile>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+namespace brisa {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Sets a control's caption from the language table; a missing text leaves
+// the designed caption in place.
+template <typename W> void Caption(W* pControl, const char* pId) {
+    if (const auto text = Tr(pId)) {
+        if constexpr (std::is_same_v<W, cLabelButton>) pControl->SetCaption(Q(*text));
+        else pControl->setText(Q(*text));
+    }
+}
+
+void Tip(QWidget* pControl, const char* pId) {
+    if (const auto text = Tr(pId)) {
+        pControl->setToolTip(Q(*text));
+        if (pControl->accessibleName().isEmpty() || !dynamic_cast<cLabelButton*>(pControl))
+            if (!dynamic_cast<QLabel*>(pControl)) pControl->setAccessibleName(Q(*text));
+    }
+}
+
+int Whole(double v) { return static_cast<int>(std::nearbyint(v)); }
+
+} // namespace
+
+void DoEvents() { QCoreApplication::processEvents(); }
+
+frmMM::frmMM(const Services& pServices, std::string pCommandLine, QWidget* pParent)
+    : QWidget(pParent, Qt::Window | Qt::FramelessWindowHint), m_Services(pServices),
+      m_CommandLine(TrimSpace(pCommandLine)), m_Ads(std::make_unique<cTimesink>()) {
+    setObjectName("frmMM");
+    setWindowTitle("BrisaMail");
+    setAccessibleName("BrisaMail");
+    QFont f = font();
+    f.setPointSizeF(8.0);
+    setFont(f);
+    m_InSlider = std::make_unique<cSlider>();
+    m_OutSlider = std::make_unique<cSlider>();
+    CreateControls();
+    Layout();
+    ConnectHandlers();
+}
+
+frmMM::~frmMM() {
+    if (!m_Unloaded && !m_SecondCopy && gRegistry) {
+        bool cancel = false;
+        Form_Unload(cancel);
+    }
+}
+
+// ---- controls ---------------------------------------------------------------
+
+void frmMM::CreateControls() {
+    auto button = [this](const char* name, const char* caption) {
+        auto* b = new cLabelButton(caption, this);
+        b->setObjectName(name);
+        return b;
+    };
+    auto label = [this](const char* name, const char* caption) {
+        auto* l = new QLabel(caption, this);
+        l->setObjectName(name);
+        l->setAccessibleName(caption);
+        return l;
+    };
+    auto picture = [this](const char* name) {
+        auto* g = new cAniGif(this);
+        g->setObjectName(name);
+        return g;
+    };
+    gifLogo = picture("gifLogo");
+    lblToolbar = label("lblToolbar", "Label1");
+    lblToolbar->setAlignment(Qt::AlignCenter);
+    cmdHelp = button("cmdHelp", "?");
+    cmdClose = button("cmdClose", "X");
+    cmdRecord = button("cmdRecord", "Record");
+    cmdPlay = button("cmdPlay", "Play");
+    cmdStop = button("cmdStop", "Stop");
+    cmdSend = button("cmdSend", "Send");
+    cmdHide = button("cmdHide", "Close");
+    cmdTo = button("cmdTo", "To >>");
+    cmdCC = button("cmdCC", "Cc >>");
+    cmbTo = new QComboBox(this);
+    cmbTo->setObjectName("cmbTo");
+    cmbTo->setEditable(true);
+    cmbTo->setInsertPolicy(QComboBox::NoInsert);
+    cmbTo->setAccessibleName("To");
+    cmbCc = new QComboBox(this);
+    cmbCc->setObjectName("cmbCc");
+    cmbCc->setEditable(true);
+    cmbCc->setInsertPolicy(QComboBox::NoInsert);
+    cmbCc->setAccessibleName("Cc");
+    lblSubject = label("lblSubject", "Subject:");
+    lblSubject->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    txtSubject = new QLineEdit(this);
+    txtSubject->setObjectName("txtSubject");
+    txtSubject->setAccessibleName("Subject");
+    chkReturnReceipt = new QCheckBox(this);
+    chkReturnReceipt->setObjectName("chkReturnReceipt");
+    chkReturnReceipt->setAccessibleName("Return receipt requested");
+    lblReturnReceipt = label("lblReturnReceipt", "Return receipt requested");
+    for (QLabel* white : {lblSubject, lblReturnReceipt}) {
+        QPalette pal = white->palette();
+        pal.setColor(QPalette::WindowText, Qt::white);
+        white->setPalette(pal);
+    }
+    gifZovid = picture("gifZovid");
+    tsZeredButton1 = picture("tsZeredButton1");
+    tsZeredButton2 = picture("tsZeredButton2");
+    lblMic = label("lblMic", "Mic");
+    lblVol = label("lblVol", "Vol");
+    lblStatus = label("lblStatus", "");
+    lblStatus->setAlignment(Qt::AlignCenter);
+    cmdConfigure = button("cmdConfigure", "Options");
+    tsBannerAd = picture("tsBannerAd");
+    Picture1 = new QLabel(this);
+    Picture1->setObjectName("Picture1");
+    Picture1->hide();
+    Picture2 = new QLabel(this);
+    Picture2->setObjectName("Picture2");
+    Picture2->hide();
+
+    // Keyboard order follows the window from top to bottom.
+    setTabOrder(cmdRecord, cmdPlay);
+    setTabOrder(cmdPlay, cmdStop);
+    setTabOrder(cmdStop, cmdSend);
+    setTabOrder(cmdSend, cmdHide);
+    setTabOrder(cmdHide, cmdTo);
+    setTabOrder(cmdTo, cmbTo);
+    setTabOrder(cmbTo, cmdCC);
+    setTabOrder(cmdCC, cmbCc);
+    setTabOrder(cmbCc, txtSubject);
+    setTabOrder(txtSubject, chkReturnReceipt);
+    setTabOrder(chkReturnReceipt, cmdConfigure);
+    setTabOrder(cmdConfigure, cmdHelp);
+    setTabOrder(cmdHelp, cmdClose);
+
+    tmrFocus.setInterval(100);
+    tmrRecording.setInterval(1000);
+    tmrAdvertise.setInterval(1000);
+    tmrMessaging.setInterval(1000);
+
+    mnuFile = new QMenu(this);
+    mnuFile->setObjectName("mnuFile");
+    auto entry = [this](const char* name, const char* caption) {
+        QAction* a = mnuFile->addAction(caption);
+        a->setObjectName(name);
+        return a;
+    };
+    auto separator = [this](const char* name) {
+        QAction* a = mnuFile->addSeparator();
+        a->setObjectName(name);
+        return a;
+    };
+    mnuFileSend = entry("mnuFileSend", "Send a &BrisaMail!");
+    mnuSep1 = separator("mnuSep1");
+    mnuHelpContents = entry("mnuHelpContents", "Help &Contents");
+    mnuHelpFAQ = entry("mnuHelpFAQ", "View the &BrisaMail FAQ");
+    mnuSep2 = separator("mnuSep2");
+    mnuSpecial = entry("mnuSpecial", "special");
+    mnuSpecial->setVisible(false);
+    mnuSep3 = separator("mnuSep3");
+    mnuSep3->setVisible(false);
+    mnuHelpAbout = entry("mnuHelpAbout", "&About BrisaMail");
+    mnuSep4 = separator("mnuSep4");
+    mnuFileExit = entry("mnuFileExit", "E&xit");
+}
+
+QRect frmMM::Design(int pLeft, int pTop, int pWidth, int pHeight) const {
+    const double sx = gLargeFonts ? gScaleX : 1.0;
+    const double sy = gLargeFonts ? gScaleY : 1.0;
+    return QRect(Whole(pLeft * sx), Whole(pTop * sy), Whole(pWidth * sx), Whole(pHeight * sy));
+}
+
+void frmMM::Layout() {
+    setFixedSize(Design(0, 0, 577, 324).size());
+    const QRect logo = Design(22, 4, 47, 45);
+    gifLogo->setGeometry(logo.x(), logo.y(), 47, 45);
+    lblToolbar->setGeometry(Design(184, 2, 271, 17));
+    cmdHelp->setGeometry(Design(530, 4, 15, 13));
+    cmdClose->setGeometry(Design(550, 4, 15, 13));
+    cmdRecord->setGeometry(Design(10, 68, 71, 13));
+    cmdPlay->setGeometry(Design(10, 100, 71, 13));
+    cmdStop->setGeometry(Design(10, 132, 71, 13));
+    cmdSend->setGeometry(Design(10, 164, 71, 13));
+    cmdHide->setGeometry(Design(10, 196, 71, 13));
+    cmdTo->setGeometry(Design(104, 84, 41, 13));
+    cmdCC->setGeometry(Design(104, 108, 41, 13));
+    cmbTo->setGeometry(Design(152, 78, 329, 21));
+    cmbCc->setGeometry(Design(152, 102, 329, 21));
+    lblSubject->setGeometry(Design(88, 128, 59, 17));
+    txtSubject->setGeometry(Design(152, 126, 329, 21));
+    chkReturnReceipt->setGeometry(Design(152, 154, 13, 13));
+    lblReturnReceipt->setGeometry(Design(168, 154, 207, 17));
+    gifZovid->setGeometry(Design(392, 154, 88, 31));
+    tsZeredButton1->setGeometry(Design(496, 114, 55, 25));
+    tsZeredButton2->setGeometry(Design(496, 150, 55, 25));
+    lblMic->setGeometry(Design(514, 74, 17, 17));
+    lblVol->setGeometry(Design(542, 74, 17, 17));
+    lblStatus->setGeometry(Design(118, 194, 353, 17));
+    cmdConfigure->setGeometry(Design(476, 194, 87, 13));
+    tsBannerAd->setGeometry(Design(50, 244, 468, 60));
+}
+
+void frmMM::SetTexts() {
+    Caption(lblStatus, "mm0036");
+    if (auto t = Tr("mm0053")) mnuFileSend->setText(Q(*t));
+    if (auto t = Tr("mm0054")) mnuHelpContents->setText(Q(*t));
+    if (auto t = Tr("mm0055")) mnuHelpFAQ->setText(Q(*t));
+    if (auto t = Tr("mm0056")) mnuHelpAbout->setText(Q(*t));
+    if (auto t = Tr("mm0057")) mnuFileExit->setText(Q(*t));
+    struct ButtonText {
+        cLabelButton* control;
+        const char* caption;
+        const char* tip;
+    };
+    for (const ButtonText& b : {ButtonText{cmdConfigure, "mm0062", "mm0037"},
+                                ButtonText{cmdRecord, "mm0063", "mm0038"},
+                                ButtonText{cmdPlay, "mm0064", "mm0039"},
+                                ButtonText{cmdStop, "mm0065", "mm0040"},
+                                ButtonText{cmdSend, "mm0066", "mm0041"},
+                                ButtonText{cmdClose, "mm0067", "mm0042"},
+                                ButtonText{cmdHide, "mm0075", "mm0076"},
+                                ButtonText{cmdTo, "mm0060", "mm0043"},
+                                ButtonText{cmdCC, "mm0061", "mm0044"},
+                                ButtonText{cmdHelp, "mm0073", "mm0074"}}) {
+        Caption(b.control, b.caption);
+        Tip(b.control, b.tip);
+    }
+    Tip(cmbTo, "mm0045");
+    Tip(cmbCc, "mm0046");
+    Tip(txtSubject, "mm0047");
+    Caption(lblSubject, "mm0068");
+    Tip(chkReturnReceipt, "mm0048");
+    Caption(lblReturnReceipt, "mm0069");
+    Caption(lblMic, "mm0070");
+    Caption(lblVol, "mm0071");
+    Tip(gifLogo, "mm0072");
+    for (QLabel* l : {lblStatus, lblSubject, lblReturnReceipt, lblMic, lblVol})
+        l->setAccessibleName(l->text());
+    chkReturnReceipt->setAccessibleName(lblReturnReceipt->text());
+}
+
+void frmMM::TakeBookKinds() {
+    if (auto t = Tr("opt0005")) gBookKinds.addrBkLst = *t;
+    if (auto t = Tr("opt0006")) gBookKinds.wab = *t;
+    if (auto t = Tr("opt0007")) gBookKinds.pst = *t;
+    if (auto t = Tr("opt0008")) gBookKinds.nab = *t;
+    if (auto t = Tr("opt0035")) gBookKinds.ldif = *t;
+    if (auto t = Tr("opt0009")) gBookKinds.nndbase = *t;
+}
+
+void frmMM::ConnectHandlers() {
+    connect(cmdRecord, &cLabelButton::clicked, this, [this] { cmdRecord_Click(); });
+    connect(cmdPlay, &cLabelButton::clicked, this, [this] { cmdPlay_Click(); });
+    connect(cmdStop, &cLabelButton::clicked, this, [this] { cmdStop_Click(); });
+    connect(cmdSend, &cLabelButton::clicked, this, [this] { cmdSend_Click(); });
+    connect(cmdHide, &cLabelButton::clicked, this, [this] { cmdHide_Click(); });
+    connect(cmdClose, &cLabelButton::clicked, this, [this] { cmdClose_Click(); });
+    connect(cmdHelp, &cLabelButton::clicked, this, [this] { cmdHelp_Click(); });
+    connect(cmdConfigure, &cLabelButton::clicked, this, [this] { cmdConfigure_Click(); });
+    connect(cmdTo, &cLabelButton::clicked, this, [this] { cmdTo_Click(); });
+    connect(cmdCC, &cLabelButton::clicked, this, [this] { cmdCC_Click(); });
+    connect(cmbTo, QOverload<int>::of(&QComboBox::activated), this, [this](int) { cmbTo_Click(); });
+    connect(cmbCc, QOverload<int>::of(&QComboBox::activated), this, [this](int) { cmbCc_Click(); });
+    connect(chkReturnReceipt, &QCheckBox::clicked, this, [this] { chkReturnReceipt_Click(); });
+    connect(gifLogo, &cAniGif::clicked, this, [this] { gifLogo_Click(); });
+    connect(gifZovid, &cAniGif::clicked, this, [this] { gifZovid_Click(); });
+    connect(tsBannerAd, &cAniGif::clicked, this, [this] { tsBannerAd_Click(); });
+    connect(tsZeredButton1, &cAniGif::clicked, this, [this] { TsZeredButton1_Click(); });
+    connect(tsZeredButton2, &cAniGif::clicked, this, [this] { TsZeredButton2_Click(); });
+    connect(&tmrFocus, &QTimer::timeout, this, [this] { tmrFocus_Timer(); });
+    connect(&tmrRecording, &QTimer::timeout, this, [this] { tmrRecording_Timer(); });
+    connect(&tmrAdvertise, &QTimer::timeout, this, [this] { tmrAdvertise_Timer(); });
+    connect(&tmrMessaging, &QTimer::timeout, this, [this] { tmrMessaging_Timer(); });
+    connect(mnuFileSend, &QAction::triggered, this, [this] { mnuFileSend_Click(); });
+    connect(mnuHelpContents, &QAction::triggered, this, [this] { mnuHelpContents_Click(); });
+    connect(mnuHelpFAQ, &QAction::triggered, this, [this] { mnuHelpFAQ_Click(); });
+    connect(mnuHelpAbout, &QAction::triggered, this, [this] { mnuHelpAbout_Click(); });
+    connect(mnuSpecial, &QAction::triggered, this, [this] { mnuSpecial_Click(); });
+    connect(mnuFileExit, &QAction::triggered, this, [this] { mnuFileExit_Click(); });
+    lblReturnReceipt->installEventFilter(this);
+    txtSubject->installEventFilter(this);
+}
+
+bool frmMM::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pWatched == lblReturnReceipt && pEvent->type() == QEvent::MouseButtonRelease) {
+        lblReturnReceipt_Click();
+        return true;
+    }
+    if (pWatched == txtSubject && pEvent->type() == QEvent::FocusIn) {
+        const bool handled = QWidget::eventFilter(pWatched, pEvent);
+        // Select after the box has taken the focus (its own handling comes first).
+        QTimer::singleShot(0, this, [this] { txtSubject_GotFocus(); });
+        return handled;
+    }
+    return QWidget::eventFilter(pWatched, pEvent);
+}
+
+void frmMM::PlaySound(const char* pRelative, int pMode) {
+    if (m_Services.sound) m_Services.sound->Play(ProgramPath(pRelative), pMode);
+}
+
+void frmMM::SetButtons(int pRecord, int pPlay, int pStop, int pSend, int pClose, int pHide) {
+    auto set = [](cLabelButton* b, int on) {
+        if (on >= 0) b->setEnabled(on != 0);
+    };
+    set(cmdRecord, pRecord);
+    set(cmdPlay, pPlay);
+    set(cmdStop, pStop);
+    set(cmdSend, pSend);
+    set(cmdClose, pClose);
+    set(cmdHide, pHide);
+}
+
+void frmMM::Refresh() {
+    update();
+    repaint();
+}
+
+// ---- display checks -----------------------------------------------------------
+
+bool frmMM::IsLowColor() {
+    return m_Services.system && m_Services.system->BitsPerPixel() < 9;
+}
+
+bool frmMM::IsSmallFonts(float& pScaleX, float& pScaleY) {
+    if (!m_Services.system) return true;
+    const int x = m_Services.system->LogPixelsX();
+    const int y = m_Services.system->LogPixelsY();
+    pScaleX = static_cast<float>(x / 96.0);
+    pScaleY = static_cast<float>(y / 96.0);
+    return y == 96;
+}
+
+bool frmMM::PaintSkin() {
+    // The skin is stretched in memory to the window's size.
+    Picture2->setPixmap(m_Skin);
+    const QPixmap stretched = StretchSkin(m_Skin, size());
+    if (stretched.isNull()) return false;
+    m_Background = stretched;
+    Picture1->clear();
+    Picture2->clear();
+    Picture1->hide();
+    Picture2->hide();
+    return true;
+}
+
+// ---- start-up -------------------------------------------------------------------
+
+void frmMM::Form_Load() {
+    // 1. One copy per session: a second copy ends here, before it touches
+    //    any file or setting.
+    if (m_Services.instance && !m_Services.instance->Claim()) {
+        m_SecondCopy = true;
+        return;
+    }
+
+    // 2. Left-over recordings.
+    {
+        QDir folder(Q(ProgramFolder()));
+        const auto names = folder.entryList({"in*.wav"}, QDir::Files | QDir::Hidden | QDir::System,
+                                            QDir::Name | QDir::IgnoreCase);
+        for (const QString& name : names) folder.remove(name);
+    }
+
+    // 3.-4. The settings store.
+    m_Mode = "Initializing";
+    delete gRegistry;
+    gRegistry = new cRegistry(*m_Services.registry, m_Services.autostart);
+    gRegistry->VerifyRegistry();
+
+    // The window's designed skin.
+    m_Skin.load(Q(ProgramPath("/skins/frmMM.jpg")));
+    m_Background = m_Skin;
+
+    // 5. Colour check.
+    if (IsLowColor()) {
+        if (gRegistry->LowResVideoWarning() != "1") { // unset on a first run
+            if (m_Services.messageBox)
+                m_Services.messageBox->Show(
+                    "This program's appearance looks best when using at least 16 bit color.  To "
+                    "change, right-mouse click on your desktop, go to settings and select a "
+                    "different color palette.",
+                    "8 Bit Color Detected", vbInformation | vbOKOnly);
+            gRegistry->LowResVideoWarning("1");
+        }
+    } else {
+        gRegistry->LowResVideoWarning("0");
+    }
+
+    // 6. Font check and the large-font layout.
+    if (IsSmallFonts(gScaleX, gScaleY)) {
+        gRegistry->LargeFontWarning("0");
+        gLargeFonts = false;
+    } else {
+        if (gRegistry->LargeFontWarning() != "1") { // unset on a first run
+            if (m_Services.messageBox)
+                m_Services.messageBox->Show(
+                    "This program's appearance looks best when using small system fonts.  To "
+                    "change, right-mouse click on your desktop, go to settings and select small "
+                    "fonts.",
+                    "Large Fonts Detected", vbInformation | vbOKOnly);
+            gRegistry->LargeFontWarning("1");
+        }
+        gLargeFonts = true;
+        Layout();
+        Picture1->move(width(), height());
+        Picture2->move(width(), height());
+        if (PaintSkin()) {
+            m_SkinOk = true;
+            const QRect r = chkReturnReceipt->geometry();
+            chkReturnReceipt->resize(Whole(r.width() / gScaleX), Whole(r.height() / gScaleY));
+        } else {
+            m_SkinOk = false;
+            m_Background = QPixmap();
+            QPalette pal = lblStatus->palette();
+            pal.setColor(QPalette::WindowText, QColor(0, 128, 0));
+            lblStatus->setPalette(pal);
+        }
+        // The logo keeps its picture's size at its scaled place.
+        const QRect logo = Design(22, 4, 47, 45);
+        gifLogo->move(logo.topLeft());
+    }
+
+    // 7.-8. Texts.
+    LoadLanguage(*m_Services.system, ProgramFolder());
+    if (auto t = Tr("mm0002")) m_NoRecipient = *t;
+
+    // 9. The logo rests on its first picture until a recording starts.
+    gifLogo->Stop();
+    gifLogo->LoadFile(ProgramPath("/logo.gif"));
+
+    // 10. Start mode.
+    const bool hiddenStart = EqualsNoCase(m_CommandLine, "1");
+    if (hiddenStart) {
+        setVisible(false);
+    } else if (gRegistry->Autorun() != "1") {
+        gRegistry->Autorun("0");
+        gRegistry->SetRunAtInitialization("");
+    }
+
+    // 11.
+    gConnectTo = gRegistry->ConnectTo();
+
+    // 12. The volume sliders: their corners follow the display, their size does not.
+    {
+        const double sx = gLargeFonts ? gScaleX : 1.0;
+        const double sy = gLargeFonts ? gScaleY : 1.0;
+        m_InSlider->Parent(this);
+        m_InSlider->Create(514 * sx, 26 * sy, 16, 47, true);
+        m_OutSlider->Parent(this);
+        m_OutSlider->Create(542 * sx, 26 * sy, 16, 47, true);
+        if (auto t = Tr("mm0070")) m_InSlider->GetTracBarHwnd()->setAccessibleName(Q(*t));
+        if (auto t = Tr("mm0071")) m_OutSlider->GetTracBarHwnd()->setAccessibleName(Q(*t));
+    }
+
+    // 13.-15.
+    SetTexts();
+    TakeBookKinds();
+    cmdRecord->setEnabled(true);
+    cmdClose->setEnabled(true);
+    cmdHide->setEnabled(true);
+    cmdPlay->setEnabled(false);
+    cmdStop->setEnabled(false);
+    cmdSend->setEnabled(false);
+
+    // 16.-17.
+    LoadRecipientHistory();
+    InitVolumes();
+
+    // 18.
+    if (!hiddenStart) PlaySound("/sounds/start.wav", SND_ASYNC);
+
+    // 19. Outline and title.
+    m_WindowRegion = MakeWindowShape(this);
+    SetTitleStrip(lblToolbar, "BrisaMail");
+    setWindowTitle("BrisaMail");
+
+    // 20.
+    if (!FolderExists(ProgramPath("/outbox"))) QDir().mkpath(Q(ProgramPath("/outbox")));
+
+    // 21. The tray icon.
+    if (m_Services.tray) {
+        m_Services.tray->SetCallback([this](int mouse) {
+            intptr_t result = 0;
+            Subclass1_WndProc(WM_TRAYNOTIFY, 0, mouse, result);
+        });
+        std::string tip = "BrisaMail";
+        if (auto t = Tr("mm0001")) tip = *t;
+        m_Services.tray->Add("ID_NORMAL", tip.substr(0, 63));
+    }
+
+    // 22. Deliver the tray and slider notifications, and the automation calls.
+    for (cSlider* slider : {m_InSlider.get(), m_OutSlider.get()}) {
+        connect(slider, &cSlider::scrolled, this, [this](QSlider* bar) {
+            intptr_t result = 0;
+            Subclass1_WndProc(WM_VSCROLL, 0, reinterpret_cast<intptr_t>(bar), result);
+        });
+    }
+    if (m_Services.instance) m_Services.instance->SetTarget(this);
+
+    // 23. The banner.
+    tsBannerAd->Stop();
+    if (tsBannerAd->LoadFile(ProgramPath("/brisa_banner.gif"))) tsBannerAd->Start();
+
+    // 24. The partner picture.
+    if (gRegistry->ShowZovid()) {
+        if (gLargeFonts) {
+            const QRect r = gifZovid->geometry();
+            gifZovid->resize(Whole(r.width() / gScaleX), Whole(r.height() / gScaleY));
+        }
+        gifZovid->Stop();
+        if (gifZovid->LoadFile(ProgramPath("/zovid.gif"))) gifZovid->Start();
+    } else {
+        gifZovid->move(width(), height());
+        gifZovid->hide();
+    }
+
+    // 25. Advertising.
+    if (m_Ads->AdInit()) {
+        if (m_Ads->AdCreateLocations()) {
+            tsBannerAd->Tag.clear();
+            tmrAdvertise.setInterval(1000);
+            tmrAdvertise.start();
+        } else {
+            m_Ads->AdShutdown();
+        }
+    }
+
+    // 26. The tray blinks at the caret's pace.
+    {
+        const int blink = m_Services.system ? m_Services.system->CaretBlinkTime() : 0;
+        tmrMessaging.setInterval(blink > 0 ? blink : 1000);
+    }
+
+    // 27.-28.
+    if (!hiddenStart) show();
+    m_Mode = "";
+}
+
+// ---- recipient history ------------------------------------------------------------
+
+void frmMM::LoadRecipientHistory() {
+    std::ifstream file(ProgramPath("/Tos.txt"), std::ios::binary);
+    if (file) {
+        std::ostringstream bytes;
+        bytes << file.rdbuf();
+        const std::string text = Cp1252ToUtf8(bytes.str());
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            std::string line = text.substr(start, end - start);
+            start = end + 1;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (TrimSpace(line).empty()) continue;
+            cmbTo->addItem(Q(line));
+            cmbCc->addItem(Q(line));
+        }
+    }
+    if (cmbTo->count() == 0) cmbTo->addItem(Q(m_NoRecipient));
+    cmbTo->setCurrentIndex(0);
+    cmbCc->insertItem(0, Q(m_NoRecipient));
+    cmbCc->setCurrentIndex(0);
+}
+
+void frmMM::SaveRecipientHistory() {
+    std::string bytes;
+    for (int i = 0; i < cmbTo->count() && i <= 16; ++i) {
+        const std::string entry = cmbTo->itemText(i).toStdString();
+        if (EqualsNoCase(entry, m_NoRecipient)) continue;
+        bytes += Utf8ToCp1252(TrimBlanks(entry)) + "\r\n";
+    }
+    // Written whole under a temporary name, so a failed write never loses
+    // the history that was there.
+    QSaveFile file(Q(ProgramPath("/Tos.txt")));
+    if (!file.open(QIODevice::WriteOnly)) return;
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    file.commit();
+}
+
+// ---- hiding and exit ------------------------------------------------------------------
+
+void frmMM::HideToTray() {
+    TrayAnimate(1, this);
+    // Without a notification area the window only goes to the task bar, so
+    // the program never becomes unreachable.
+    if (m_Services.tray && !m_Services.tray->Available()) showMinimized();
+    else hide();
+}
+
+void frmMM::cmdClose_Click() {
+    m_Ads->AdHideAll();
+    PlaySound("/sounds/exit.wav", SND_ASYNC);
+    HideToTray();
+}
+
+void frmMM::cmdHide_Click() { cmdClose_Click(); }
+
+void frmMM::mnuFileExit_Click() {
+    if (!m_Mode.empty()) return;
+    PlaySound("/sounds/exit.wav", SND_SYNC);
+    m_Mode = "Terminating";
+    tmrAdvertise.setInterval(100);
+    tmrAdvertise.start();
+}
+
+void frmMM::tmrAdvertise_Timer() {
+    if (EqualsNoCase(m_Mode, "Terminating")) {
+        if (m_Services.mci) m_Services.mci->Send("close brisamsg");
+        tmrAdvertise.stop();
+        TrayAnimate(1, this);
+        hide();
+        Unload();
+        return;
+    }
+    if (tsBannerAd->Tag.empty()) m_Ads->Progress();
+}
+
+void frmMM::Unload() {
+    if (m_Unloaded) return;
+    bool cancel = false;
+    Form_Unload(cancel);
+    QCoreApplication::quit();
+}
+
+void frmMM::Form_Unload(bool& Cancel) {
+    Cancel = false;
+    if (m_Unloaded) return;
+    m_Unloaded = true;
+    m_Ads->AdShutdown();
+    if (m_Services.tray) {
+        m_Services.tray->Remove();
+        m_Services.tray->SetCallback(nullptr);
+    }
+    if (m_Services.instance) m_Services.instance->SetTarget(nullptr);
+    for (cSlider* slider : {m_InSlider.get(), m_OutSlider.get()}) disconnect(slider, nullptr, this, nullptr);
+    tmrMessaging.stop();
+    tmrRecording.stop();
+    tmrAdvertise.stop();
+    tmrFocus.stop();
+    if (gRegistry) {
+        if (m_InSlider->IsEnabled())
+            gRegistry->InVolume(std::to_string(std::abs(static_cast<long>(m_InSlider->GetTracBarPos()))));
+        if (m_OutSlider->IsEnabled())
+            gRegistry->OutVolume(std::to_string(std::abs(static_cast<long>(m_OutSlider->GetTracBarPos()))));
+    }
+    SaveRecipientHistory();
+    m_WindowRegion = QRegion();
+    Translation.Clear();
+    delete gRegistry;
+    gRegistry = nullptr;
+}
+
+// ---- window events ------------------------------------------------------------------
+
+void frmMM::closeEvent(QCloseEvent* pEvent) {
+    if (m_Unloaded || m_SecondCopy) {
+        pEvent->accept();
+        return;
+    }
+    // Closing the window sends it to the tray; Exit ends the program.
+    pEvent->ignore();
+    cmdClose_Click();
+}
+
+void frmMM::keyPressEvent(QKeyEvent* pEvent) {
+    if (pEvent->key() == Qt::Key_F1) {
+        Form_KeyDown(112, 0);
+        return;
+    }
+    QWidget::keyPressEvent(pEvent);
+}
+
+void frmMM::contextMenuEvent(QContextMenuEvent* pEvent) {
+    // The tray menu is also offered on the window, for desktops without a
+    // notification area.
+    mnuFile->popup(pEvent->globalPos());
+}
+
+void frmMM::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (!m_Background.isNull()) p.drawPixmap(0, 0, m_Background);
+    else p.fillRect(rect(), palette().color(QPalette::Window));
+    DrawBevel(p, cmdHelp->geometry());
+    DrawBevel(p, cmdClose->geometry());
+    if (gLargeFonts && !m_SkinOk) {
+        for (QWidget* w : std::initializer_list<QWidget*>{cmdRecord, cmdPlay, cmdStop, cmdSend, cmdHide,
+                                                          cmdConfigure, cmdTo, cmdCC})
+            DrawBevel(p, w->geometry());
+    }
+    const bool skinInUse = !gLargeFonts || m_SkinOk;
+    if (skinInUse && gRegistry) {
+        if (gRegistry->ShowZered()) {
+            DrawBevel(p, tsZeredButton1->geometry());
+            DrawBevel(p, tsZeredButton2->geometry());
+        }
+        if (gRegistry->ShowZovid()) DrawBevel(p, gifZovid->geometry());
+    }
+}
+
+} // namespace brisa

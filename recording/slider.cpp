@@ -1,0 +1,81 @@
+#include "recording/slider.h"
+
+#include <QCoreApplication>
+#include <QSlider>
+#include <cmath>
+
+namespace brisa {
+
+namespace {
+void DoEvents() { QCoreApplication::processEvents(); }
+// Nearest whole pixel, halves to the even neighbour.
+int Whole(double v) { return static_cast<int>(std::nearbyint(v)); }
+} // namespace
+
+cSlider::cSlider() = default;
+
+cSlider::~cSlider() = default; // the bar goes with its parent window
+
+bool cSlider::Create(double pLeft, double pTop, double pWidth, double pHeight, bool) {
+    if (!m_Parent) return false;
+    // Always vertical, without tick marks.
+    m_Bar = new QSlider(Qt::Vertical, m_Parent);
+    m_Bar->setTickPosition(QSlider::NoTicks);
+    m_Bar->setRange(-65000, 1);
+    m_Bar->setSingleStep(650);
+    m_Bar->setPageStep(6500);
+    m_Bar->setValue(0);
+    m_Bar->setFocusPolicy(Qt::StrongFocus);
+    m_Bar->setGeometry(Whole(pLeft), Whole(pTop), Whole(pWidth), Whole(pHeight));
+    m_Bar->show();
+    auto report = [this] {
+        // Reported once the position has moved (the action comes first).
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_Bar) Q_EMIT scrolled(m_Bar);
+            },
+            Qt::QueuedConnection);
+    };
+    connect(m_Bar, &QSlider::actionTriggered, this, report);
+    connect(m_Bar, &QSlider::sliderReleased, this, report);
+    m_Enabled = true;
+    return true;
+}
+
+void cSlider::DestroyTracBar() {
+    delete m_Bar.data();
+    m_Bar = nullptr;
+}
+
+void cSlider::SetTracBarPos(int32_t pPosition) {
+    DoEvents();
+    if (m_Bar) {
+        m_Bar->setValue(pPosition);
+        m_Bar->update();
+    }
+    DoEvents();
+}
+
+int32_t cSlider::GetTracBarPos() {
+    DoEvents();
+    const int32_t v = m_Bar ? m_Bar->value() : 0;
+    DoEvents();
+    return v;
+}
+
+int32_t cSlider::GetTracBarMin() {
+    DoEvents();
+    const int32_t v = m_Bar ? m_Bar->minimum() : 0;
+    DoEvents();
+    return v;
+}
+
+int32_t cSlider::GetTracBarMax() {
+    DoEvents();
+    const int32_t v = m_Bar ? m_Bar->maximum() : 0;
+    DoEvents();
+    return v;
+}
+
+} // namespace brisa

@@ -1,0 +1,92 @@
+#include "skin/label_button.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace brisa {
+
+cLabelButton::cLabelButton(const QString& pCaption, QWidget* pParent) : QLabel(pParent) {
+    setAlignment(Qt::AlignCenter);
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setCursor(Qt::PointingHandCursor);
+    SetCaption(pCaption);
+}
+
+void cLabelButton::SetCaption(const QString& pCaption) {
+    setText(pCaption);
+    QString name = pCaption;
+    name.remove('&');
+    setAccessibleName(name);
+}
+
+bool cLabelButton::IsBold() const { return font().bold(); }
+
+void cLabelButton::SetBold(bool pBold) {
+    if (font().bold() == pBold) return;
+    QFont f = font();
+    f.setBold(pBold);
+    setFont(f);
+}
+
+void cLabelButton::Click() {
+    if (isEnabled()) Q_EMIT clicked();
+}
+
+void cLabelButton::mousePressEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() == Qt::LeftButton) m_Pressed = true;
+    QLabel::mousePressEvent(pEvent);
+}
+
+void cLabelButton::mouseReleaseEvent(QMouseEvent* pEvent) {
+    const bool wasPressed = m_Pressed;
+    m_Pressed = false;
+    if (wasPressed && pEvent->button() == Qt::LeftButton && rect().contains(pEvent->position().toPoint()))
+        Click();
+    QLabel::mouseReleaseEvent(pEvent);
+}
+
+void cLabelButton::mouseMoveEvent(QMouseEvent* pEvent) {
+    if (isEnabled()) Q_EMIT mouseMoved();
+    QLabel::mouseMoveEvent(pEvent);
+}
+
+void cLabelButton::keyPressEvent(QKeyEvent* pEvent) {
+    switch (pEvent->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (pEvent->modifiers() == Qt::NoModifier || pEvent->modifiers() == Qt::KeypadModifier) {
+            Click();
+            pEvent->accept();
+            return;
+        }
+        break;
+    default: break;
+    }
+    QLabel::keyPressEvent(pEvent);
+}
+
+void cLabelButton::focusInEvent(QFocusEvent* pEvent) {
+    QLabel::focusInEvent(pEvent);
+    update();
+}
+
+void cLabelButton::focusOutEvent(QFocusEvent* pEvent) {
+    QLabel::focusOutEvent(pEvent);
+    update();
+}
+
+void cLabelButton::paintEvent(QPaintEvent* pEvent) {
+    QLabel::paintEvent(pEvent);
+    if (hasFocus()) {
+        // Keyboard users see where they are: a dotted frame inside the label.
+        QPainter p(this);
+        QPen pen(palette().color(foregroundRole()), 1, Qt::DotLine);
+        p.setPen(pen);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+} // namespace brisa
