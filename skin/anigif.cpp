@@ -34,7 +34,15 @@ void cAniGif::Stop() {
 }
 
 void cAniGif::SetFrame(int pNumber) {
-    if (m_Movie) m_Movie->jumpToFrame(std::max(pNumber, 1) - 1);
+    if (!m_Movie) return;
+    const int target = std::max(pNumber, 1) - 1;
+    if (m_Movie->currentFrameNumber() == target || m_Movie->jumpToFrame(target)) return;
+    // GIF frames can only be read forwards: read the picture again from its
+    // start up to the frame wanted.
+    m_Movie->stop();
+    m_Movie->setFileName(m_Movie->fileName());
+    for (int i = 0; i <= target; ++i)
+        if (!m_Movie->jumpToNextFrame()) break;
 }
 
 bool cAniGif::IsRunning() const { return m_Movie && m_Movie->state() == QMovie::Running; }
