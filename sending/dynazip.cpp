@@ -1,0 +1,71 @@
+#include "sending/dynazip.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+namespace brisa {
+
+namespace {
+
+bool ReadableFile(const std::string& pPath) {
+    // Non-blocking so that a named pipe in its place cannot stop the program.
+    const int fd = ::open(pPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    return regular;
+}
+
+std::string BareName(const std::string& pPath) {
+    const auto slash = pPath.find_last_of('/');
+    return slash == std::string::npos ? pPath : pPath.substr(slash + 1);
+}
+
+} // namespace
+
+int MakeZip(const std::string& pSource, const std::string& pZipFile) {
+    try {
+        if (pSource.empty() || pZipFile.empty() || !ReadableFile(pSource))
+            return kZipSourceUnreadable;
+        const std::string entry = BareName(pSource);
+        if (entry.empty())
+            return kZipSourceUnreadable;
+
+        // libzip writes the archive to a temporary file beside pZipFile and
+        // renames it into place when zip_close succeeds.
+        int error = 0;
+        zip_t* archive = zip_open(pZipFile.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        if (!archive)
+            return kZipNotCreated;
+
+        zip_source_t* source = zip_source_file(archive, pSource.c_str(), 0, -1);
+        if (!source) {
+            zip_discard(archive);
+            return kZipFailed;
+        }
+        const zip_int64_t index = zip_file_add(archive, entry.c_str(), source, ZIP_FL_ENC_GUESS);
+        if (index < 0) {
+            zip_source_free(source); // not taken over by the archive
+            zip_discard(archive);
+            return kZipFailed;
+        }
+        if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
+                                     kZipLevel) != 0) {
+            zip_discard(archive);
+            return kZipFailed;
+        }
+        if (zip_close(archive) != 0) {
+            zip_discard(archive);
+            return kZipFailed;
+        }
+        return kZipWritten;
+    } catch (...) {
+        return kZipFailed;
+    }
+}
+
+} // namespace brisa

@@ -1,0 +1,626 @@
+// The sending program's logic against servers on 127.0.0.1: what arrives,
+// which posts stay in the outbox, and the report line.
+#include "sending/post_sender.h"
+
+#include "sending/post_builder.h"
+#include "tests/fakes/fakes.h"
+#include "tests/sending/test_servers.h"
+#include "tests/support/temp_env.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace brisa {
+namespace {
+
+using test::HttpServer;
+using test::RawMode;
+using test::RawServer;
+using test::ReadFile;
+using test::WriteFile;
+
+bool Exists(const std::string& pPath) {
+    struct stat info {};
+    return ::stat(pPath.c_str(), &info) == 0;
+}
+
+// A multipart body of one text part.
+std::string Form(const std::string& pText) {
+    return "--------BrisaPost\r\n"
+           "Content-Disposition: form-data; name=\"header\"; filename=\"header.txt\"\r\n"
+           "Content-Type: text/plain\r\n\r\n" +
+           pText + "\r\n--------BrisaPost--\r\n";
+}
+
+// The text of the one part the server found.
+std::string PartText(const test::ReceivedRequest& pRequest) {
+    return pRequest.parts.size() == 1 ? pRequest.parts[0].content : "<not one part>";
+}
+
+// A post file's bytes around a body, with a correct Content-Length.
+std::string PostBytes(const std::string& pBody) {
+    return "User-Agent: BrisaMail Client\r\n"
+           "Content-Type: multipart/form-data; boundary=------BrisaPost\r\n"
+           "Content-Length: " +
+           std::to_string(pBody.size()) + "\r\n\r\n" + pBody;
+}
+
+// Keeps the proxy environment of the machine out of the tests.
+class ProxyEnvironment {
+public:
+    ProxyEnvironment() {
+        for (const char* name : kNames) {
+            if (const char* value = std::getenv(name))
+                m_Saved.emplace_back(name, value);
+            ::unsetenv(name);
+        }
+    }
+    ~ProxyEnvironment() {
+        for (const char* name : kNames)
+            ::unsetenv(name);
+        for (const auto& [name, value] : m_Saved)
+            ::setenv(name.c_str(), value.c_str(), 1);
+    }
+
+private:
+    static constexpr const char* kNames[] = {"http_proxy",  "HTTP_PROXY", "https_proxy",
+                                             "HTTPS_PROXY", "all_proxy",  "ALL_PROXY",
+                                             "no_proxy",    "NO_PROXY"};
+    std::vector<std::pair<std::string, std::string>> m_Saved;
+};
+
+class PostSenderTest : public ::testing::Test {
+protected:
+    void SetUp() override { QDir().mkpath(QString::fromStdString(Outbox())); }
+
+    std::string Outbox() const { return m_Env.Path("outbox"); }
+    std::string PostPath(const std::string& pName = "990314152907.txt") const {
+        return Outbox() + "/" + pName;
+    }
+    // A post of one text part.
+    std::string WritePost(const std::string& pText, const std::string& pName = "990314152907.txt") {
+        WriteFile(PostPath(pName), PostBytes(Form(pText)));
+        return PostPath(pName);
+    }
+    SenderOptions Options(const std::string& pUrl) const {
+        SenderOptions options;
+        options.connectTo = pUrl;
+        options.proxy = "XXX";
+        options.connectTimeout = 5;
+        options.stallTimeout = 2;
+        options.totalTimeout = 30;
+        return options;
+    }
+
+    ProxyEnvironment m_Proxy;
+    test::TempEnv m_Env;
+};
+
+// ---- one post -----------------------------------------------------------------
+
+TEST_F(PostSenderTest, DeliversTheBodyWithThePostsHeadersAndRemovesThePost) {
+    RawServer server(RawMode::Capture);
+    const std::string body = std::string("--------BrisaPost\r\nbinary \0\r\n\xFF\x80 end\r\n", 35) +
+                             "--------BrisaPost--\r\n";
+    const std::string post = PostPath();
+    WriteFile(post, PostBytes(body));
+
+    const DeliveryResult result = DeliverPost(post, Options(server.Url()));
+
+    EXPECT_EQ(result.outcome, Delivery::Sent);
+    EXPECT_EQ(result.done.status, "Sent to " + server.Url());
+    EXPECT_EQ(result.done.specialCaption, "");
+    EXPECT_EQ(result.done.notifyTime, 0);
+    EXPECT_FALSE(Exists(post));
+    const auto requests = server.Captured();
+    ASSERT_EQ(requests.size(), 1u);
+    const auto headEnd = requests[0].find("\r\n\r\n");
+    ASSERT_NE(headEnd, std::string::npos);
+    const std::string head = requests[0].substr(0, headEnd + 2);
+    EXPECT_EQ(requests[0].substr(headEnd + 4), body);
+    EXPECT_EQ(head.rfind("POST /post HTTP/1.1\r\n", 0), 0u) << head;
+    EXPECT_NE(head.find("\r\nUser-Agent: BrisaMail Client\r\n"), std::string::npos) << head;
+    EXPECT_NE(head.find("\r\nContent-Type: multipart/form-data; boundary=------BrisaPost\r\n"),
+              std::string::npos)
+        << head;
+    EXPECT_NE(head.find("\r\nContent-Length: " + std::to_string(body.size()) + "\r\n"),
+              std::string::npos)
+        << head;
+    EXPECT_EQ(head.find("Content-Length:"), head.rfind("Content-Length:")) << head;
+    EXPECT_EQ(head.find("Content-Type:"), head.rfind("Content-Type:")) << head;
+    EXPECT_EQ(head.find("Expect:"), std::string::npos) << head;
+}
+
+TEST_F(PostSenderTest, APostWrittenByThePostWriterArrivesWhole) {
+    test::MemoryRegistry registry;
+    test::FakeSystemInfo system;
+    const std::string archive("PK\x03\x04\0\r\n\xEE", 8);
+    WriteFile(m_Env.Path("in.zip"), archive);
+    PostRequest request;
+    request.to = "bob@example.com";
+    request.programFolder = m_Env.ProgramFolder();
+    request.system = &system;
+    std::string subject = "Hi", first = m_Env.Path("in.zip"), second = first;
+    ASSERT_EQ(BuildPost(request, subject, first), kPostWritten);
+    ASSERT_EQ(BuildPost(request, subject, second), kPostWritten);
+    const std::string bytes = ReadFile(first);
+    const std::string body = bytes.substr(bytes.find("\r\n\r\n") + 4);
+
+    // Byte for byte on the wire.
+    RawServer raw(RawMode::Capture);
+    EXPECT_EQ(DeliverPost(first, Options(raw.Url())).outcome, Delivery::Sent);
+    ASSERT_EQ(raw.Captured().size(), 1u);
+    const std::string request0 = raw.Captured()[0];
+    EXPECT_EQ(request0.substr(request0.find("\r\n\r\n") + 4), body);
+    EXPECT_FALSE(Exists(first));
+
+    // And a server reading the form finds both parts.
+    HttpServer server;
+    EXPECT_EQ(DeliverPost(second, Options(server.Url())).outcome, Delivery::Sent);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    ASSERT_EQ(requests[0].parts.size(), 2u);
+    const auto& body0 = requests[0].parts[0];
+    const auto& header = requests[0].parts[1];
+    EXPECT_EQ(header.name, "header");
+    EXPECT_EQ(header.filename, "header.txt");
+    EXPECT_EQ(header.contentType, "text/plain");
+    EXPECT_EQ(header.content.rfind("To: bob@example.com\r\nFrom: \r\nSubject: Hi\r\n", 0), 0u);
+    EXPECT_EQ(body0.name, "body");
+    EXPECT_EQ(body0.filename, "in.zip");
+    EXPECT_EQ(body0.contentType, "application/x-zip-compressed");
+    // The post puts one CR LF more after the archive than the form needs.
+    EXPECT_EQ(body0.content, archive + "\r\n");
+}
+
+TEST_F(PostSenderTest, ARefusalKeepsThePostAndAnnouncesIt) {
+    HttpServer server;
+    server.Queue({500, {}});
+    const std::string post = WritePost("body");
+
+    const DeliveryResult result = DeliverPost(post, Options(server.Url()));
+
+    EXPECT_EQ(result.outcome, Delivery::Refused);
+    EXPECT_EQ(result.done.status, "The server refused the message: HTTP 500");
+    EXPECT_EQ(result.done.notifyTime, 30);
+    EXPECT_EQ(result.done.specialCaption, kWaitingCaption);
+    EXPECT_EQ(result.done.specialTarget, Outbox());
+    EXPECT_EQ(ReadFile(post), PostBytes(Form("body")));
+}
+
+TEST_F(PostSenderTest, OnlyTwoHundredsCountAsDelivered) {
+    HttpServer server;
+    server.Queue({204, {}});
+    server.Queue({302, {{"Location", "/elsewhere"}}});
+    server.Queue({404, {}});
+    EXPECT_EQ(DeliverPost(WritePost("a", "990314152901.txt"), Options(server.Url())).outcome,
+              Delivery::Sent);
+    EXPECT_EQ(DeliverPost(WritePost("b", "990314152902.txt"), Options(server.Url())).outcome,
+              Delivery::Refused);
+    EXPECT_EQ(DeliverPost(WritePost("c", "990314152903.txt"), Options(server.Url())).outcome,
+              Delivery::Refused);
+    EXPECT_FALSE(Exists(PostPath("990314152901.txt")));
+    EXPECT_TRUE(Exists(PostPath("990314152902.txt")));
+    EXPECT_TRUE(Exists(PostPath("990314152903.txt")));
+    EXPECT_EQ(server.Requests().size(), 3u); // the redirect was not followed
+}
+
+TEST_F(PostSenderTest, TheServersNotificationIsPassedOn) {
+    HttpServer server;
+    server.Queue({200,
+                  {{"X-Brisa-Notify-Caption", "Bob has listened to your message"},
+                   {"X-Brisa-Notify-Target", "https://example.com/receipt/7"},
+                   {"X-Brisa-Notify-Time", "12"}}});
+    const DeliveryResult result = DeliverPost(WritePost("b"), Options(server.Url()));
+    EXPECT_EQ(result.outcome, Delivery::Sent);
+    EXPECT_EQ(result.done.specialCaption, "Bob has listened to your message");
+    EXPECT_EQ(result.done.specialTarget, "https://example.com/receipt/7");
+    EXPECT_EQ(result.done.notifyTime, 12);
+}
+
+TEST_F(PostSenderTest, ServerNotificationTextIsCleanedUp) {
+    HttpServer server;
+    server.Queue({200,
+                  {{"X-Brisa-Notify-Caption", "Gr\xFC\xDF"
+                                              "e"}, // Windows-1252 bytes
+                   {"X-Brisa-Notify-Time", "soon"}}});
+    const DeliveryResult result = DeliverPost(WritePost("b"), Options(server.Url()));
+    EXPECT_EQ(result.done.specialCaption, "Gr\xC3\xBC\xC3\x9F"
+                                          "e");
+    EXPECT_EQ(result.done.notifyTime, 0);
+    EXPECT_EQ(result.done.specialTarget, "");
+}
+
+TEST_F(PostSenderTest, ARefusalMayCarryTheServersOwnNotification) {
+    HttpServer server;
+    server.Queue(
+        {403,
+         {{"X-Brisa-Notify-Caption", "Your account is locked"}, {"X-Brisa-Notify-Time", "99999"}}});
+    const DeliveryResult result = DeliverPost(WritePost("b"), Options(server.Url()));
+    EXPECT_EQ(result.outcome, Delivery::Refused);
+    EXPECT_EQ(result.done.specialCaption, "Your account is locked");
+    EXPECT_EQ(result.done.notifyTime, 32767);
+    EXPECT_TRUE(Exists(PostPath()));
+}
+
+TEST_F(PostSenderTest, ServerDownKeepsThePost) {
+    const std::string url = "http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/post";
+    const DeliveryResult result = DeliverPost(WritePost("b"), Options(url));
+    EXPECT_EQ(result.outcome, Delivery::Unreachable);
+    EXPECT_EQ(result.done.status.rfind("Could not reach the server: ", 0), 0u)
+        << result.done.status;
+    EXPECT_EQ(result.done.specialCaption, kWaitingCaption);
+    EXPECT_EQ(result.done.notifyTime, 30);
+    EXPECT_EQ(ReadFile(PostPath()), PostBytes(Form("b")));
+}
+
+TEST_F(PostSenderTest, ADroppedConnectionKeepsThePost) {
+    RawServer server(RawMode::Drop);
+    const DeliveryResult result =
+        DeliverPost(WritePost(std::string(200000, 'x')), Options(server.Url()));
+    EXPECT_EQ(result.outcome, Delivery::Unreachable);
+    EXPECT_NE(result.done.status, "");
+    EXPECT_EQ(result.done.specialCaption, kWaitingCaption);
+    EXPECT_TRUE(Exists(PostPath()));
+    EXPECT_EQ(server.Connections(), 1);
+}
+
+TEST_F(PostSenderTest, AGarbageAnswerKeepsThePost) {
+    RawServer server(RawMode::Garbage);
+    const DeliveryResult result = DeliverPost(WritePost("b"), Options(server.Url()));
+    EXPECT_EQ(result.outcome, Delivery::Unreachable);
+    EXPECT_EQ(result.done.status.rfind("The connection to the server broke off: ", 0), 0u)
+        << result.done.status;
+    EXPECT_TRUE(Exists(PostPath()));
+}
+
+TEST_F(PostSenderTest, AServerThatNeverAnswersIsGivenUp) {
+    RawServer server(RawMode::Hold);
+    QElapsedTimer timer;
+    timer.start();
+    SenderOptions options = Options(server.Url());
+    options.stallTimeout = 1;
+    const DeliveryResult result = DeliverPost(WritePost("b"), options);
+    EXPECT_LT(timer.elapsed(), 15000);
+    EXPECT_EQ(result.outcome, Delivery::Unreachable);
+    EXPECT_EQ(result.done.specialCaption, kWaitingCaption);
+    EXPECT_TRUE(Exists(PostPath()));
+}
+
+TEST_F(PostSenderTest, AMissingPostIsReportedWithoutNotification) {
+    const DeliveryResult result = DeliverPost(PostPath(), Options("http://127.0.0.1:1/"));
+    EXPECT_EQ(result.outcome, Delivery::Missing);
+    EXPECT_EQ(result.done.status,
+              "The message file could not be read: " + PostPath() + ": No such file or directory");
+    EXPECT_EQ(result.done.specialCaption, "");
+    EXPECT_EQ(result.done.notifyTime, 0);
+}
+
+TEST_F(PostSenderTest, APostThatIsAFolderStaysAndIsAnnounced) {
+    QDir().mkpath(QString::fromStdString(PostPath()));
+    const DeliveryResult result = DeliverPost(PostPath(), Options("http://127.0.0.1:1/"));
+    EXPECT_EQ(result.outcome, Delivery::Unreadable);
+    EXPECT_EQ(result.done.status.rfind("The message file could not be read: ", 0), 0u);
+    EXPECT_EQ(result.done.specialCaption, kWaitingCaption);
+}
+
+TEST_F(PostSenderTest, ADamagedPostIsNotSent) {
+    HttpServer server;
+    WriteFile(PostPath("990314152901.txt"),
+              "User-Agent: BrisaMail Client\r\nContent-Length: 99\r\n\r\nshort");
+    WriteFile(PostPath("990314152902.txt"), "User-Agent: BrisaMail Client\r\nno empty line");
+    WriteFile(PostPath("990314152903.txt"), "not a header line\r\n\r\nbody");
+    for (const char* name : {"990314152901.txt", "990314152902.txt", "990314152903.txt"}) {
+        const DeliveryResult result = DeliverPost(PostPath(name), Options(server.Url()));
+        EXPECT_EQ(result.outcome, Delivery::Damaged) << name;
+        EXPECT_EQ(result.done.status.rfind("The message file is damaged", 0), 0u)
+            << result.done.status;
+        EXPECT_TRUE(Exists(PostPath(name)));
+    }
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(PostSenderTest, NoServerAddressKeepsThePost) {
+    const DeliveryResult result = DeliverPost(WritePost("b"), Options(""));
+    EXPECT_EQ(result.outcome, Delivery::Unreachable);
+    EXPECT_EQ(result.done.status, "Could not reach the server: no server address is set");
+    EXPECT_TRUE(Exists(PostPath()));
+}
+
+TEST_F(PostSenderTest, OtherProtocolsThanHttpAreRefused) {
+    const DeliveryResult result = DeliverPost(WritePost("b"), Options("file:///tmp/x"));
+    EXPECT_EQ(result.outcome, Delivery::Unreachable);
+    EXPECT_TRUE(Exists(PostPath()));
+}
+
+TEST_F(PostSenderTest, APostAnotherSenderHoldsIsLeftAlone) {
+    HttpServer server;
+    const std::string post = WritePost("b");
+    const int fd = ::open(post.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const DeliveryResult result = DeliverPost(post, Options(server.Url()));
+    ::close(fd);
+    EXPECT_EQ(result.outcome, Delivery::Busy);
+    EXPECT_EQ(result.done.specialCaption, "");
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_TRUE(Exists(post));
+}
+
+// ---- proxies ------------------------------------------------------------------
+
+TEST_F(PostSenderTest, ANamedProxyCarriesThePost) {
+    HttpServer proxy;
+    SenderOptions options = Options("http://brisa.invalid/post");
+    options.proxy = "127.0.0.1:" + std::to_string(proxy.Port());
+    EXPECT_EQ(DeliverPost(WritePost("b"), options).outcome, Delivery::Sent);
+    const auto requests = proxy.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].target, "http://brisa.invalid/post");
+    EXPECT_EQ(PartText(requests[0]), "b");
+}
+
+TEST_F(PostSenderTest, NoProxyGivenLeavesTheEnvironmentsProxy) {
+    HttpServer proxy;
+    ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(proxy.Port())).c_str(), 1);
+    SenderOptions options = Options("http://brisa.invalid/post");
+    options.proxy = "";
+    EXPECT_EQ(DeliverPost(WritePost("b"), options).outcome, Delivery::Sent);
+    ASSERT_EQ(proxy.Requests().size(), 1u);
+    EXPECT_EQ(proxy.Requests()[0].target, "http://brisa.invalid/post");
+}
+
+TEST_F(PostSenderTest, ProxySwitchedOnButUnnamedGoesDirect) {
+    HttpServer server;
+    ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(test::ClosedPort())).c_str(), 1);
+    SenderOptions options = Options(server.Url());
+    options.proxy = "XXX";
+    EXPECT_EQ(DeliverPost(WritePost("b"), options).outcome, Delivery::Sent);
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].target, "/post");
+}
+
+// ---- the outbox ---------------------------------------------------------------
+
+TEST_F(PostSenderTest, OutboxIsSentOldestFirst) {
+    HttpServer server;
+    WritePost("third", "990314152909.txt");
+    WritePost("first", "990101000000.txt");
+    WritePost("second", "990314152907.txt");
+    WriteFile(PostPath("notes.txt"), "not a post");
+    WriteFile(PostPath(".990314152910.txt.Ab12Cd"), "a post being written");
+    WriteFile(PostPath("9903141529070.txt"), "thirteen digits");
+
+    bool allSent = false;
+    const SenderDone done = DeliverOutbox(Outbox(), Options(server.Url()), &allSent);
+
+    EXPECT_TRUE(allSent);
+    EXPECT_EQ(done.status, "3 of 3 waiting messages sent");
+    EXPECT_EQ(done.specialCaption, "");
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(PartText(requests[0]), "first");
+    EXPECT_EQ(PartText(requests[1]), "second");
+    EXPECT_EQ(PartText(requests[2]), "third");
+    EXPECT_FALSE(Exists(PostPath("990101000000.txt")));
+    EXPECT_TRUE(Exists(PostPath("notes.txt")));
+    EXPECT_TRUE(Exists(PostPath(".990314152910.txt.Ab12Cd")));
+    EXPECT_TRUE(Exists(PostPath("9903141529070.txt")));
+}
+
+TEST_F(PostSenderTest, OutboxGoesOnAfterARefusal) {
+    HttpServer server;
+    server.Queue({200, {}});
+    server.Queue({500, {}});
+    server.Queue({200, {}});
+    WritePost("1", "990101000001.txt");
+    WritePost("2", "990101000002.txt");
+    WritePost("3", "990101000003.txt");
+    bool allSent = true;
+    const SenderDone done = DeliverOutbox(Outbox(), Options(server.Url()), &allSent);
+    EXPECT_FALSE(allSent);
+    EXPECT_EQ(done.status, "2 of 3 waiting messages sent");
+    EXPECT_EQ(done.specialCaption, kWaitingCaption);
+    EXPECT_EQ(done.specialTarget, Outbox());
+    EXPECT_FALSE(Exists(PostPath("990101000001.txt")));
+    EXPECT_TRUE(Exists(PostPath("990101000002.txt")));
+    EXPECT_FALSE(Exists(PostPath("990101000003.txt")));
+}
+
+TEST_F(PostSenderTest, OutboxStopsAtTheFirstFailureToConnect) {
+    RawServer server(RawMode::Drop);
+    WritePost("1", "990101000001.txt");
+    WritePost("2", "990101000002.txt");
+    WritePost("3", "990101000003.txt");
+    const SenderDone done = DeliverOutbox(Outbox(), Options(server.Url()));
+    EXPECT_EQ(done.status.rfind("0 of 3 waiting messages sent (", 0), 0u) << done.status;
+    EXPECT_EQ(server.Connections(), 1);
+    EXPECT_EQ(done.specialCaption, kWaitingCaption);
+    EXPECT_TRUE(Exists(PostPath("990101000001.txt")));
+    EXPECT_TRUE(Exists(PostPath("990101000002.txt")));
+    EXPECT_TRUE(Exists(PostPath("990101000003.txt")));
+}
+
+TEST_F(PostSenderTest, EmptyAndMissingOutbox) {
+    bool allSent = false;
+    SenderDone done = DeliverOutbox(Outbox(), Options("http://127.0.0.1:1/"), &allSent);
+    EXPECT_EQ(done.status, "0 of 0 waiting messages sent");
+    EXPECT_TRUE(allSent);
+    EXPECT_EQ(done.specialCaption, "");
+
+    done = DeliverOutbox(m_Env.Path("no-outbox"), Options("http://127.0.0.1:1/"), &allSent);
+    EXPECT_FALSE(allSent);
+    EXPECT_EQ(done.status.rfind("The outbox could not be read: ", 0), 0u);
+}
+
+TEST(PostFileNames, TwelveDigitsAndTxt) {
+    EXPECT_TRUE(IsPostFileName("990314152907.txt"));
+    EXPECT_FALSE(IsPostFileName("99031415290.txt"));
+    EXPECT_FALSE(IsPostFileName("9903141529a7.txt"));
+    EXPECT_FALSE(IsPostFileName("990314152907.TXT"));
+    EXPECT_FALSE(IsPostFileName(".990314152907.txt"));
+    EXPECT_FALSE(IsPostFileName("990314152907.txt.tmp"));
+}
+
+// ---- the report line ------------------------------------------------------------
+
+TEST(DoneLine, WritesFiveTabSeparatedFieldsOnOneLine) {
+    SenderDone done;
+    done.status = "line one\nline\ttwo\r";
+    done.notifyTime = 30;
+    done.specialCaption = "caption";
+    done.specialTarget = "/home/ann/outbox";
+    EXPECT_EQ(FormatDoneLine(done), "DONE\tline one line two \t30\tcaption\t/home/ann/outbox\n");
+
+    SenderDone read;
+    ASSERT_TRUE(ParseDoneLine(FormatDoneLine(done), read));
+    EXPECT_EQ(read.status, "line one line two ");
+    EXPECT_EQ(read.notifyTime, 30);
+    EXPECT_EQ(read.specialCaption, "caption");
+    EXPECT_EQ(read.specialTarget, "/home/ann/outbox");
+}
+
+TEST(DoneLine, RejectsWhatIsNoReport) {
+    SenderDone read;
+    EXPECT_FALSE(ParseDoneLine("", read));
+    EXPECT_FALSE(ParseDoneLine("DONE\tonly\tthree", read));
+    EXPECT_FALSE(ParseDoneLine("done\ta\t1\tb\tc", read));
+    EXPECT_FALSE(ParseDoneLine("DONE\ta\t1\tb\tc\td", read));
+    ASSERT_TRUE(ParseDoneLine("DONE\t\tx\t\t\r\n", read));
+    EXPECT_EQ(read.notifyTime, 0);
+}
+
+// ---- the command line -----------------------------------------------------------
+
+TEST_F(PostSenderTest, CommandLineSendsOnePost) {
+    HttpServer server;
+    const std::string post = WritePost("b");
+    std::string report;
+    EXPECT_EQ(RunSender({"--post", post, "--connect-to", server.Url(), "--proxy", "XXX",
+                         "--language", "00000409", "--sounds", "-1"},
+                        report),
+              0);
+    EXPECT_EQ(report, "DONE\tSent to " + server.Url() + "\t0\t\t\n");
+    EXPECT_FALSE(Exists(post));
+}
+
+TEST_F(PostSenderTest, CommandLineMistakesStillEndWithAReport) {
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"--post"},
+        {"--post", "a", "--outbox", "b", "--connect-to", "x"},
+        {"--connect-to", "http://127.0.0.1:1/"},
+        {"--post", "a", "--colour", "red"},
+    };
+    for (const auto& arguments : wrong) {
+        std::string report;
+        EXPECT_EQ(RunSender(arguments, report), 2);
+        SenderDone done;
+        EXPECT_TRUE(ParseDoneLine(report, done)) << report;
+        EXPECT_EQ(done.status.rfind("The sender was started wrongly", 0), 0u) << done.status;
+        EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1);
+    }
+}
+
+TEST_F(PostSenderTest, EnvironmentShortensTheTimeLimits) {
+    ::setenv("BRISA_SENDER_CONNECT_TIMEOUT", "3", 1);
+    ::setenv("BRISA_SENDER_STALL_TIMEOUT", "1", 1);
+    ::setenv("BRISA_SENDER_TOTAL_TIMEOUT", "not a number", 1);
+    SenderOptions options;
+    ApplyTimeoutEnvironment(options);
+    ::unsetenv("BRISA_SENDER_CONNECT_TIMEOUT");
+    ::unsetenv("BRISA_SENDER_STALL_TIMEOUT");
+    ::unsetenv("BRISA_SENDER_TOTAL_TIMEOUT");
+    EXPECT_EQ(options.connectTimeout, 3);
+    EXPECT_EQ(options.stallTimeout, 1);
+    EXPECT_EQ(options.totalTimeout, 3600);
+    SenderOptions defaults;
+    ApplyTimeoutEnvironment(defaults);
+    EXPECT_EQ(defaults.connectTimeout, 30);
+    EXPECT_EQ(defaults.stallTimeout, 60);
+}
+
+// ---- the real program -------------------------------------------------------------
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string output;
+};
+
+ProgramRun
+RunProgram(const QStringList& pArguments,
+           const QProcessEnvironment& pEnvironment = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(pEnvironment);
+    process.start(BRISA_TEST_SENDER, pArguments);
+    ProgramRun run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.output = process.readAllStandardOutput().toStdString();
+    return run;
+}
+
+TEST_F(PostSenderTest, ProgramSendsAndReportsOnce) {
+    HttpServer server;
+    const std::string post = WritePost("program body");
+    const ProgramRun run = RunProgram({"--post", QString::fromStdString(post), "--connect-to",
+                                       QString::fromStdString(server.Url()), "--proxy", "XXX"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output, "DONE\tSent to " + server.Url() + "\t0\t\t\n");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(PartText(server.Requests()[0]), "program body");
+}
+
+TEST_F(PostSenderTest, ProgramReportsAMissingPost) {
+    const ProgramRun run = RunProgram(
+        {"--post", QString::fromStdString(PostPath()), "--connect-to", "http://127.0.0.1:1/"});
+    EXPECT_EQ(run.exitCode, 1);
+    SenderDone done;
+    ASSERT_TRUE(ParseDoneLine(run.output, done)) << run.output;
+    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1);
+    EXPECT_NE(done.status.find("could not be read"), std::string::npos);
+}
+
+TEST_F(PostSenderTest, ProgramGivesUpOnASilentServerWithinTheShortenedLimits) {
+    RawServer server(RawMode::Hold);
+    WritePost("b");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("BRISA_SENDER_STALL_TIMEOUT", "1");
+    environment.insert("BRISA_SENDER_CONNECT_TIMEOUT", "2");
+    QElapsedTimer timer;
+    timer.start();
+    const ProgramRun run = RunProgram({"--post", QString::fromStdString(PostPath()), "--connect-to",
+                                       QString::fromStdString(server.Url()), "--proxy", "XXX"},
+                                      environment);
+    EXPECT_LT(timer.elapsed(), 20000);
+    EXPECT_EQ(run.exitCode, 1);
+    SenderDone done;
+    ASSERT_TRUE(ParseDoneLine(run.output, done)) << run.output;
+    EXPECT_EQ(done.specialCaption, kWaitingCaption);
+    EXPECT_TRUE(Exists(PostPath()));
+}
+
+TEST_F(PostSenderTest, ProgramSendsTheOutbox) {
+    HttpServer server;
+    WritePost("1", "990101000001.txt");
+    WritePost("2", "990101000002.txt");
+    const ProgramRun run = RunProgram({"--outbox", QString::fromStdString(Outbox()), "--connect-to",
+                                       QString::fromStdString(server.Url()), "--proxy", "XXX"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output, "DONE\t2 of 2 waiting messages sent\t0\t\t\n");
+}
+
+} // namespace
+} // namespace brisa
