@@ -22,6 +22,13 @@ public:
     virtual bool SendPost(int pSounds, const std::string& pPostFile, const std::string& pConnectTo,
                           const std::string& pProxy, const std::string& pLanguage,
                           std::function<void(const SenderDone&)> pDone) = 0;
+    // Starts the transmission of every post waiting in the outbox folder
+    // pOutbox; pDone as above. A sender that cannot do that returns false.
+    virtual bool SendOutbox(const std::string& pConnectTo, const std::string& pProxy,
+                            std::function<void(const SenderDone&)> pDone,
+                            const std::string& pOutbox) {
+        return false;
+    }
 };
 
 } // namespace brisa

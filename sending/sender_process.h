@@ -37,7 +37,8 @@ public:
     // Starts "brisa-sender --outbox ..." for every post waiting in pOutbox
     // ("" means the outbox of the program folder); pDone as above.
     bool SendOutbox(const std::string& pConnectTo, const std::string& pProxy,
-                    std::function<void(const SenderDone&)> pDone, const std::string& pOutbox = {});
+                    std::function<void(const SenderDone&)> pDone,
+                    const std::string& pOutbox = {}) override;
 
     // True while a transmission started here has not reported.
     bool Running() const;
