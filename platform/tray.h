@@ -8,6 +8,11 @@ namespace brisa {
 // Mouse messages the tray icon reports to its owner.
 enum TrayMouse : int { WM_LBUTTONDBLCLK = 515, WM_RBUTTONDOWN = 516 };
 
+// Where the icon sits on the screen, in pixels.
+struct TrayRect {
+    int left = 0, top = 0, width = 0, height = 0;
+};
+
 class ITrayIcon {
 public:
     virtual ~ITrayIcon() = default;
@@ -20,6 +25,12 @@ public:
     virtual bool Available() = 0;
     // Receives the mouse messages (TrayMouse) of the icon.
     virtual void SetCallback(std::function<void(int)> pCallback) = 0;
+    // The icon's place on the screen; false when the desktop does not tell
+    // (the window then goes to the tray without an animation).
+    virtual bool IconRect(TrayRect& pRect) {
+        (void)pRect;
+        return false;
+    }
 };
 
 } // namespace brisa

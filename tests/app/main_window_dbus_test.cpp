@@ -13,6 +13,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusReply>
 #include <QElapsedTimer>
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <future>
 #include <map>
 
 namespace brisa::test {
@@ -55,6 +57,33 @@ std::map<QString, QString> Methods(const QString& pXml, const QString& pInterfac
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     return methods;
+}
+
+// What another program gets back from one call.
+struct Answer {
+    bool interfaceFound = false;
+    QDBusMessage reply;
+};
+
+// Another program calls pMethod on /Brisa: from a thread and a bus connection
+// of its own, through QDBusInterface (which introspects the object first),
+// waiting for the answer as such a program would. The window thread keeps
+// running its events meanwhile.
+std::future<Answer> CallFromOutside(const QString& pMethod, const QList<QVariant>& pArguments) {
+    return std::async(std::launch::async, [pMethod, pArguments] {
+        Answer answer;
+        QDBusConnection bus =
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, "brisa-test-caller");
+        QDBusInterface brisa(kDBusService, kDBusPath, kDBusInterface, bus);
+        answer.interfaceFound = brisa.isValid();
+        brisa.setTimeout(5000);
+        answer.reply = brisa.callWithArgumentList(QDBus::Block, pMethod, pArguments);
+        return answer;
+    });
+}
+
+bool Ready(const std::future<Answer>& pCall) {
+    return pCall.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
 class MainWindowDBus : public ::testing::Test {
@@ -97,26 +126,23 @@ TEST_F(MainWindowDBus, TheRunningCopyOwnsTheName) {
 }
 
 TEST_F(MainWindowDBus, DoReplyFromAnotherProgramFillsTheWindowAndShowsIt) {
-    QDBusInterface brisa(kDBusService, kDBusPath, kDBusInterface, *caller);
-    ASSERT_TRUE(brisa.isValid()) << brisa.lastError().message().toStdString();
-    QDBusPendingCall call = brisa.asyncCall("DoReply", QString("ann@example.com"),
-                                            QString("bob@example.com"), QString("Lunch"), 1);
-    ASSERT_TRUE(WaitUntil([&] { return window->isVisible(); }));
+    auto call = CallFromOutside("DoReply", {QString("ann@example.com"), QString("bob@example.com"),
+                                            QString("Lunch"), 1});
+    ASSERT_TRUE(WaitUntil([&] { return Ready(call) && window->isVisible(); }));
+    const Answer answer = call.get();
+    EXPECT_TRUE(answer.interfaceFound);
+    EXPECT_EQ(answer.reply.type(), QDBusMessage::ReplyMessage) << answer.reply.errorMessage().toStdString();
     EXPECT_EQ(window->cmbTo->currentText(), "ann@example.com");
     EXPECT_EQ(window->cmbCc->currentText(), "bob@example.com");
     EXPECT_EQ(window->txtSubject->text(), "Re: Lunch");
     EXPECT_EQ(fakes.sound.Names(), std::vector<std::string>{"start.wav"});
-    ASSERT_TRUE(WaitUntil([&] { return call.isFinished(); }));
-    EXPECT_FALSE(call.isError()) << call.error().message().toStdString();
     EXPECT_EQ(window->m_Mode, "");
 }
 
 TEST_F(MainWindowDBus, DoReplyWithZeroOnlyFillsIn) {
-    QDBusInterface brisa(kDBusService, kDBusPath, kDBusInterface, *caller);
-    QDBusPendingCall call = brisa.asyncCall("DoReply", QString(" "), QString(""),
-                                            QString::fromUtf8("RE: Grüße"), 0);
-    ASSERT_TRUE(WaitUntil([&] { return call.isFinished(); }));
-    EXPECT_FALSE(call.isError());
+    auto call = CallFromOutside("DoReply", {QString(" "), QString(""), QString::fromUtf8("RE: Grüße"), 0});
+    ASSERT_TRUE(WaitUntil([&] { return Ready(call); }));
+    EXPECT_EQ(call.get().reply.type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(window->txtSubject->text(), QString::fromUtf8("RE: Grüße"));
     EXPECT_EQ(window->cmbTo->currentText().toStdString(), window->m_NoRecipient);
     EXPECT_FALSE(window->isVisible());
@@ -124,12 +150,20 @@ TEST_F(MainWindowDBus, DoReplyWithZeroOnlyFillsIn) {
 }
 
 TEST_F(MainWindowDBus, ShowImmediatelyBringsTheWindowUp) {
-    QDBusInterface brisa(kDBusService, kDBusPath, kDBusInterface, *caller);
-    QDBusPendingCall nothing = brisa.asyncCall("ShowImmediately", 0);
-    ASSERT_TRUE(WaitUntil([&] { return nothing.isFinished(); }));
+    auto nothing = CallFromOutside("ShowImmediately", {0});
+    ASSERT_TRUE(WaitUntil([&] { return Ready(nothing); }));
+    EXPECT_EQ(nothing.get().reply.type(), QDBusMessage::ReplyMessage);
     EXPECT_FALSE(window->isVisible());
-    brisa.asyncCall("ShowImmediately", 5);
-    EXPECT_TRUE(WaitUntil([&] { return window->isVisible(); }));
+    auto show = CallFromOutside("ShowImmediately", {5});
+    EXPECT_TRUE(WaitUntil([&] { return Ready(show) && window->isVisible(); }));
+}
+
+TEST_F(MainWindowDBus, WrongArgumentsAreRefusedByTheBusLayer) {
+    auto call = CallFromOutside("DoReply", {QString("only one")});
+    ASSERT_TRUE(WaitUntil([&] { return Ready(call); }));
+    EXPECT_EQ(call.get().reply.type(), QDBusMessage::ErrorMessage);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->cmbTo->currentText().toStdString(), window->m_NoRecipient);
 }
 
 TEST_F(MainWindowDBus, ASecondCopyIsRefusedAndShowsTheFirst) {
@@ -155,9 +189,8 @@ TEST_F(MainWindowDBus, CallsAfterUnloadAreIgnored) {
     window->mnuFileExit_Click();
     window->tmrAdvertise_Timer();
     ASSERT_TRUE(window->IsUnloaded());
-    QDBusInterface brisa(kDBusService, kDBusPath, kDBusInterface, *caller);
-    QDBusPendingCall call = brisa.asyncCall("DoReply", QString("x@example.com"), QString(), QString(), 1);
-    ASSERT_TRUE(WaitUntil([&] { return call.isFinished(); }));
+    auto call = CallFromOutside("DoReply", {QString("x@example.com"), QString(), QString(), 1});
+    ASSERT_TRUE(WaitUntil([&] { return Ready(call); }));
     EXPECT_FALSE(window->isVisible());
 }
 

@@ -14,15 +14,20 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpression>
+#include <QRubberBand>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace brisa::test {
 namespace {
@@ -507,7 +512,7 @@ TEST_F(MainWindowShell, OtherTrayMouseMessagesDoNothing) {
     EXPECT_TRUE(fakes.mixer.writes.size() == 2u); // only those of start-up
 }
 
-TEST_F(MainWindowShell, TrayAnimationIsLeftOutOffscreen) {
+TEST_F(MainWindowShell, NoTrayAnimationWithoutAScreenOrTheIconsPlace) {
     frmMM& w = Start();
     const int before = QApplication::topLevelWidgets().size();
     QElapsedTimer clock;
@@ -518,6 +523,74 @@ TEST_F(MainWindowShell, TrayAnimationIsLeftOutOffscreen) {
     w.TrayAnimate(0, nullptr);
     EXPECT_LT(clock.elapsed(), 250);
     EXPECT_EQ(QApplication::topLevelWidgets().size(), before);
+}
+
+// A tray whose icon sits in the bottom right corner of the screen.
+class PlacedTray : public FakeTray {
+public:
+    bool IconRect(TrayRect& pRect) override {
+        pRect = TrayRect{1000, 740, 22, 22};
+        return true;
+    }
+};
+
+TEST_F(MainWindowShell, TrayAnimationGlidesAFrameWithoutHoldingUpTheWindow) {
+    if (QGuiApplication::platformName() == "offscreen")
+        GTEST_SKIP() << "needs a screen (run with QT_QPA_PLATFORM=vnc, for example)";
+    PlacedTray tray;
+    services = fakes.Wire();
+    services.tray = &tray;
+    window = std::make_unique<frmMM>(services, "");
+    window->Form_Load();
+    auto frames = [] {
+        QWidgetList visible;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<QRubberBand*>(w) && w->isVisible()) visible << w;
+        return visible;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    window->TrayAnimate(1, window.get());
+    EXPECT_LT(clock.elapsed(), 50);
+    ASSERT_EQ(frames().size(), 1);
+    EXPECT_EQ(frames()[0]->geometry(), window->frameGeometry());
+    QElapsedTimer wait;
+    wait.start();
+    while (!frames().isEmpty() && wait.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(frames().isEmpty());
+    EXPECT_LT(wait.elapsed(), 600);
+    window.reset(); // before the tray goes
+}
+
+// ---- hover highlighting --------------------------------------------------------------
+
+TEST_F(MainWindowShell, AButtonStaysBoldWhileTheMouseIsOverIt) {
+    frmMM& w = Start();
+    const QRect record = w.cmdRecord->geometry();
+    QCursor::setPos(w.mapToGlobal(record.center()));
+    QTest::mouseMove(w.cmdRecord, w.cmdRecord->rect().center());
+    ASSERT_TRUE(w.cmdRecord->IsBold());
+    EXPECT_TRUE(w.tmrFocus.isActive());
+    // Still inside (the right edge counts as inside): the timer keeps polling.
+    QCursor::setPos(w.mapToGlobal(QPoint(record.left() + record.width(), record.center().y())));
+    w.tmrFocus_Timer();
+    EXPECT_TRUE(w.cmdRecord->IsBold());
+    EXPECT_TRUE(w.tmrFocus.isActive());
+    // A disabled button (Play before anything was recorded) never turns bold.
+    QTest::mouseMove(w.cmdPlay, w.cmdPlay->rect().center());
+    EXPECT_FALSE(w.cmdPlay->IsBold());
+    // Over another button: that one turns bold, the first loses it at the next tick.
+    QCursor::setPos(w.mapToGlobal(w.cmdHide->geometry().center()));
+    QTest::mouseMove(w.cmdHide, w.cmdHide->rect().center());
+    w.tmrFocus_Timer();
+    EXPECT_FALSE(w.cmdRecord->IsBold());
+    EXPECT_TRUE(w.cmdHide->IsBold());
+    EXPECT_TRUE(w.tmrFocus.isActive());
+    // Away from all buttons: the bold goes and the timer stops.
+    QCursor::setPos(w.mapToGlobal(QPoint(300, 300)));
+    w.tmrFocus_Timer();
+    EXPECT_FALSE(w.cmdHide->IsBold());
+    EXPECT_FALSE(w.tmrFocus.isActive());
 }
 
 // ---- help and picture commands -----------------------------------------------------------
@@ -569,6 +642,38 @@ TEST_F(MainWindowShell, PicturesOpenTheirSettingsEvenWhenEmpty) {
     w.gifZovid_Click();
     EXPECT_EQ(fakes.shell.opened, (std::vector<std::string>{"", "https://partner.example.com/"}));
     EXPECT_TRUE(fakes.messageBox.shown.empty());
+}
+
+// The pages the help commands open are shipped, and each link between them
+// leads to a page and an anchor that exist.
+TEST(HelpPages, AreShippedAndLinkedToEachOther) {
+    const std::string folder = std::string(BRISA_SOURCE_DIR) + "/data/htm/";
+    const std::vector<std::string> names = {"help.htm", "faq.htm", "about.htm", "startup.htm"};
+    std::map<std::string, std::string> pages;
+    for (const std::string& name : names) {
+        pages[name] = ReadFile(folder + name);
+        ASSERT_FALSE(pages[name].empty()) << name;
+    }
+    const QRegularExpression href(R"re(href="([^"]*)")re");
+    for (const auto& [name, text] : pages) {
+        EXPECT_EQ(text.rfind("<!DOCTYPE html>", 0), 0u) << name;
+        EXPECT_NE(text.find("<meta charset=\"utf-8\">"), std::string::npos) << name;
+        EXPECT_NE(text.find("<title>"), std::string::npos) << name;
+        for (const std::string& other : names) {
+            EXPECT_NE(text.find("href=\"" + other + "\""), std::string::npos) << name << " -> " << other;
+        }
+        auto links = href.globalMatch(QString::fromStdString(text));
+        while (links.hasNext()) {
+            const std::string link = links.next().captured(1).toStdString();
+            const std::string page = link.substr(0, link.find('#'));
+            const std::string anchor = link.find('#') == std::string::npos ? "" : link.substr(link.find('#') + 1);
+            const std::string& target = page.empty() ? text : pages[page];
+            ASSERT_FALSE(target.empty()) << name << ": " << link;
+            if (!anchor.empty()) {
+                EXPECT_NE(target.find("id=\"" + anchor + "\""), std::string::npos) << name << ": " << link;
+            }
+        }
+    }
 }
 
 TEST_F(MainWindowShell, NotificationEntryWithoutABlinkOnlyResetsItself) {
