@@ -19,6 +19,8 @@ class ITrayIcon;
 class ISingleInstance;
 class ISender;
 class IModalRunner;
+class IContacts;
+class IDriveList;
 
 struct Services {
     IRegistry* registry = nullptr;
@@ -32,6 +34,10 @@ struct Services {
     ITrayIcon* tray = nullptr;
     ISingleInstance* instance = nullptr;
     IModalRunner* modal = nullptr;
+    // The contact store the Outlook import window reads.
+    IContacts* contacts = nullptr;
+    // The places an address-book search can start from.
+    IDriveList* drives = nullptr;
     // Starts one sending program per post.
     std::function<std::unique_ptr<ISender>()> newSender;
 };

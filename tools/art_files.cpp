@@ -34,7 +34,8 @@ std::string Gif(const Animation& pAnimation) {
 std::vector<std::string> ArtFileNames() {
     return {"skins/frmMM.jpg",  "logo.gif",         "zovid.gif",
             "brisa_banner.gif", "sounds/click.wav", "sounds/swoosh.wav",
-            "sounds/start.wav", "sounds/exit.wav",  "sounds/error.wav"};
+            "sounds/start.wav", "sounds/exit.wav",  "sounds/error.wav",
+            "skins/frmOutlook.jpg", "skins/frmOptions.jpg", "skins/frmAddresses.jpg"};
 }
 
 std::string ArtFileBytes(const std::string& pName) {
@@ -56,6 +57,12 @@ std::string ArtFileBytes(const std::string& pName) {
         return EncodeWav(ExitSound(), kSoundRate);
     if (pName == "sounds/error.wav")
         return EncodeWav(ErrorSound(), kSoundRate);
+    if (pName == "skins/frmOutlook.jpg")
+        return Jpeg(DrawOutlookSkin());
+    if (pName == "skins/frmOptions.jpg")
+        return Jpeg(DrawOptionsSkin());
+    if (pName == "skins/frmAddresses.jpg")
+        return Jpeg(DrawAddressesSkin());
     return {};
 }
 

@@ -1,5 +1,10 @@
 #include "tools/artwork.h"
 
+#include "addressbook/address_layout.h"
+#include "settings/options_layout.h"
+
+#include "addressbook/outlook_layout.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -11,6 +16,7 @@
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <string_view>
 
 namespace brisa::art {
 
@@ -180,6 +186,83 @@ QImage NewFrame(int pWidth, int pHeight, const QColor& pFill) {
     return image;
 }
 
+// The window's body inside its outline, lit from the upper left. Returns
+// the outline's path; the painter is left clipped to it.
+QPainterPath BeginBody(QPainter& pPainter, int pWidth, int pHeight, QPointF pGlowCentre,
+                       double pGlowRadius) {
+    pPainter.setRenderHint(QPainter::Antialiasing, true);
+    // Filled on whole pixels so the cut edge is clean.
+    QPolygonF outline(WindowOutline(pWidth, pHeight));
+    outline.translate(0.5, 0.5);
+    QPainterPath body;
+    body.addPolygon(outline);
+    body.closeSubpath();
+    QLinearGradient depth(0, 0, 0, pHeight);
+    depth.setColorAt(0.0, kBodyTop);
+    depth.setColorAt(0.18, kBodyMiddle);
+    depth.setColorAt(1.0, kBodyBottom);
+    pPainter.setPen(Qt::NoPen);
+    pPainter.setBrush(depth);
+    pPainter.drawPath(body);
+    pPainter.setClipPath(body);
+
+    QRadialGradient glow(pGlowCentre, pGlowRadius);
+    glow.setColorAt(0, QColor(255, 255, 255, 40));
+    glow.setColorAt(1, QColor(255, 255, 255, 0));
+    pPainter.setBrush(glow);
+    pPainter.drawRect(QRect(0, 0, pWidth, pHeight));
+    return body;
+}
+
+// The darker tab hanging from the top edge behind the title strip.
+void DrawTitleTab(QPainter& pPainter, const QRect& pStrip) {
+    const QRectF tab = PixelFrame(QRectF(pStrip).adjusted(-4, -3, 5, 4));
+    QPainterPath tabPath;
+    tabPath.addRoundedRect(tab, 6, 6);
+    tabPath.addRect(tab.adjusted(0, 0, 0, -8)); // square top corners
+    tabPath.setFillRule(Qt::WindingFill);
+    pPainter.setPen(Qt::NoPen);
+    pPainter.setBrush(QColor(9, 60, 92));
+    pPainter.drawPath(tabPath.simplified());
+    pPainter.setPen(QPen(QColor(255, 255, 255, 50), 1));
+    pPainter.drawLine(QPointF(tab.left() + 6, tab.bottom() + 1),
+                      QPointF(tab.right() - 6, tab.bottom() + 1));
+}
+
+// The cut edge and the light along the top.
+void FinishBody(QPainter& pPainter, const QPainterPath& pBody, int pWidth) {
+    pPainter.setClipping(false);
+    pPainter.setPen(QPen(kEdge, 1));
+    pPainter.setBrush(Qt::NoBrush);
+    pPainter.drawPath(pBody);
+    pPainter.setPen(QPen(QColor(255, 255, 255, 36), 1));
+    pPainter.drawLine(QPointF(27, 2.5), QPointF(pWidth - 4, 2.5));
+}
+
+// A light panel sunk into the body: a flat face inside a dark rim, shade
+// along the top and light along the bottom outside it.
+void DrawSunkenPanel(QPainter& pPainter, const QRect& pPanel, const QColor& pFace) {
+    const QRectF frame = PixelFrame(QRectF(pPanel).adjusted(0, 0, 1, 1));
+    pPainter.setPen(QPen(QColor(255, 255, 255, 60), 1));
+    pPainter.setBrush(Qt::NoBrush);
+    pPainter.drawRoundedRect(frame.translated(0, 1), 5, 5);
+    pPainter.setPen(QPen(QColor(4, 30, 48), 1));
+    pPainter.setBrush(pFace);
+    pPainter.drawRoundedRect(frame, 5, 5);
+    // Shade under the top rim.
+    pPainter.setPen(QPen(QColor(0, 0, 0, 45), 1));
+    pPainter.drawLine(QPointF(frame.left() + 4, frame.top() + 1),
+                      QPointF(frame.right() - 4, frame.top() + 1));
+}
+
+QRect ToQRect(const options_layout::Rect& pRect) {
+    return QRect(pRect.left, pRect.top, pRect.width, pRect.height);
+}
+
+QRect ToQRect(const address_layout::Rect& pRect) {
+    return QRect(pRect.left, pRect.top, pRect.width, pRect.height);
+}
+
 } // namespace
 
 std::vector<SkinSpot> MainButtonLabels() {
@@ -214,29 +297,7 @@ QRgb OutsideColour() {
 QImage DrawMainSkin() {
     QImage skin = NewFrame(kSkinWidth, kSkinHeight, QColor::fromRgb(OutsideColour()));
     QPainter p(&skin);
-    p.setRenderHint(QPainter::Antialiasing, true);
-
-    // The window's body, filled on whole pixels so the cut edge is clean.
-    QPolygonF outline(WindowOutline(kSkinWidth, kSkinHeight));
-    outline.translate(0.5, 0.5);
-    QPainterPath body;
-    body.addPolygon(outline);
-    body.closeSubpath();
-    QLinearGradient depth(0, 0, 0, kSkinHeight);
-    depth.setColorAt(0.0, kBodyTop);
-    depth.setColorAt(0.18, kBodyMiddle);
-    depth.setColorAt(1.0, kBodyBottom);
-    p.setPen(Qt::NoPen);
-    p.setBrush(depth);
-    p.drawPath(body);
-    p.setClipPath(body);
-
-    // Light falling in from the upper left.
-    QRadialGradient glow(QPointF(140, -60), 420);
-    glow.setColorAt(0, QColor(255, 255, 255, 40));
-    glow.setColorAt(1, QColor(255, 255, 255, 0));
-    p.setBrush(glow);
-    p.drawRect(skin.rect());
+    const QPainterPath body = BeginBody(p, kSkinWidth, kSkinHeight, QPointF(140, -60), 420);
 
     // Header band with a soft rule under it.
     p.setBrush(QColor(255, 255, 255, 12));
@@ -260,16 +321,7 @@ QImage DrawMainSkin() {
     p.drawEllipse(QRectF(kLogo).center(), 30, 30);
 
     // Title strip: a darker tab hanging from the top edge.
-    const QRectF tab = PixelFrame(QRectF(kTitleStrip).adjusted(-4, -3, 5, 4));
-    QPainterPath tabPath;
-    tabPath.addRoundedRect(tab, 6, 6);
-    tabPath.addRect(tab.adjusted(0, 0, 0, -8)); // square top corners
-    tabPath.setFillRule(Qt::WindingFill);
-    p.setBrush(QColor(9, 60, 92));
-    p.drawPath(tabPath.simplified());
-    p.setPen(QPen(QColor(255, 255, 255, 50), 1));
-    p.drawLine(QPointF(tab.left() + 6, tab.bottom() + 1),
-               QPointF(tab.right() - 6, tab.bottom() + 1));
+    DrawTitleTab(p, kTitleStrip);
 
     // The rail behind the transport buttons.
     p.setPen(QPen(QColor(255, 255, 255, 34), 1));
@@ -329,12 +381,96 @@ QImage DrawMainSkin() {
         DrawButton(p, button.rect, button.name == "cmdClose" ? QColor(246, 200, 190) : QColor());
 
     // The cut edge.
-    p.setClipping(false);
-    p.setPen(QPen(kEdge, 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(body);
-    p.setPen(QPen(QColor(255, 255, 255, 36), 1));
-    p.drawLine(QPointF(27, 2.5), QPointF(kSkinWidth - 4, 2.5));
+    FinishBody(p, body, kSkinWidth);
+    p.end();
+    return skin;
+}
+
+std::vector<SkinSpot> OptionsButtonLabels() {
+    std::vector<SkinSpot> spots;
+    for (const auto& button : options_layout::kButtons)
+        spots.push_back({button.name, ToQRect(button.rect)});
+    return spots;
+}
+
+std::vector<SkinSpot> OptionsBoxes() {
+    std::vector<SkinSpot> spots;
+    for (const auto& box : options_layout::kBoxes)
+        spots.push_back({box.name, ToQRect(box.rect)});
+    return spots;
+}
+
+QRgb OptionsPageFace() {
+    const auto face = options_layout::kPageFace;
+    return qRgb(face.r, face.g, face.b);
+}
+
+QImage DrawOptionsSkin() {
+    namespace L = options_layout;
+    QImage skin = NewFrame(L::kWidth, L::kHeight, QColor::fromRgb(OutsideColour()));
+    QPainter p(&skin);
+    const QPainterPath body = BeginBody(p, L::kWidth, L::kHeight, QPointF(90, -50), 360);
+
+    // Sea waves along the bottom, under the dialog buttons.
+    DrawWave(p, 318, 5, 240, 0.9, QColor(120, 210, 230, 16), L::kWidth, L::kHeight);
+    DrawWave(p, 340, 6, 300, 2.4, QColor(150, 225, 240, 20), L::kWidth, L::kHeight);
+
+    DrawTitleTab(p, ToQRect(L::lblToolbar));
+
+    // The rail behind the page buttons.
+    const QRect first = ToQRect(L::cmdMail), last = ToQRect(L::cmdMisc);
+    p.setPen(QPen(QColor(255, 255, 255, 34), 1));
+    p.setBrush(QColor(255, 255, 255, 16));
+    p.drawRoundedRect(PixelFrame(QRectF(first.left() - 6, first.top() - 10, first.width() + 12,
+                                        last.bottom() - first.top() + 21)),
+                      8, 8);
+
+    // The page panel: one flat face for all three pages; the edit boxes and
+    // lists of the page shown lie in it.
+    DrawSunkenPanel(p, ToQRect(L::kPagePanel), QColor::fromRgb(OptionsPageFace()));
+
+    for (const SkinSpot& button : OptionsButtonLabels())
+        DrawButton(p, button.rect, button.name == "cmdClose" ? QColor(246, 200, 190) : QColor());
+
+    FinishBody(p, body, L::kWidth);
+    p.end();
+    return skin;
+}
+
+std::vector<SkinSpot> AddressesButtonLabels() {
+    std::vector<SkinSpot> spots;
+    for (const auto& button : address_layout::kButtons)
+        spots.push_back({button.name, ToQRect(button.rect)});
+    return spots;
+}
+
+QRect AddressesList() {
+    return ToQRect(address_layout::lvAddresses);
+}
+
+QRect AddressesListPanel() {
+    return ToQRect(address_layout::kListPanel);
+}
+
+QImage DrawAddressesSkin() {
+    namespace L = address_layout;
+    QImage skin = NewFrame(L::kWidth, L::kHeight, QColor::fromRgb(OutsideColour()));
+    QPainter p(&skin);
+    const QPainterPath body = BeginBody(p, L::kWidth, L::kHeight, QPointF(110, -50), 330);
+
+    DrawWave(p, 196, 4, 230, 1.3, QColor(120, 210, 230, 16), L::kWidth, L::kHeight);
+    DrawWave(p, 206, 4, 170, 3.1, QColor(150, 225, 240, 20), L::kWidth, L::kHeight);
+
+    DrawTitleTab(p, ToQRect(L::lblToolbar));
+
+    // The headings sit on the light panel; the list has a well of its own.
+    DrawSunkenPanel(p, AddressesListPanel(), kPanelLight);
+    DrawWell(p, AddressesList());
+
+    for (const SkinSpot& button : AddressesButtonLabels())
+        DrawButton(p, button.rect, button.name == "cmdClose" ? QColor(246, 200, 190) : QColor());
+
+    FinishBody(p, body, L::kWidth);
     p.end();
     return skin;
 }
@@ -501,6 +637,89 @@ Animation BannerAnimation() {
         }
     }
     return banner;
+}
+
+QImage DrawOutlookSkin() {
+    namespace layout = brisa::outlook_layout;
+    const auto rect = [](const layout::Rect& r) { return QRect(r.left, r.top, r.width, r.height); };
+    const int width = layout::kWidth, height = layout::kHeight;
+
+    QImage skin = NewFrame(width, height, QColor::fromRgb(OutsideColour()));
+    QPainter p(&skin);
+    p.setRenderHint(QPainter::Antialiasing, true);
+
+    // The window's body, filled on whole pixels so the cut edge is clean.
+    QPolygonF outline(WindowOutline(width, height));
+    outline.translate(0.5, 0.5);
+    QPainterPath body;
+    body.addPolygon(outline);
+    body.closeSubpath();
+    QLinearGradient depth(0, 0, 0, height);
+    depth.setColorAt(0.0, kBodyTop);
+    depth.setColorAt(0.3, kBodyMiddle);
+    depth.setColorAt(1.0, kBodyBottom);
+    p.setPen(Qt::NoPen);
+    p.setBrush(depth);
+    p.drawPath(body);
+    p.setClipPath(body);
+
+    // Light falling in from the upper left, and a calm sea along the bottom.
+    QRadialGradient glow(QPointF(90, -40), 260);
+    glow.setColorAt(0, QColor(255, 255, 255, 38));
+    glow.setColorAt(1, QColor(255, 255, 255, 0));
+    p.setBrush(glow);
+    p.drawRect(skin.rect());
+    DrawWave(p, 112, 4, 210, 0.9, QColor(120, 210, 230, 16), width, height);
+    DrawWave(p, 126, 4, 160, 2.8, QColor(150, 225, 240, 20), width, height);
+
+    // Title strip: a darker tab hanging from the top edge.
+    const QRectF tab = PixelFrame(QRectF(rect(layout::lblToolbar)).adjusted(-4, -3, 5, 4));
+    QPainterPath tabPath;
+    tabPath.addRoundedRect(tab, 6, 6);
+    tabPath.addRect(tab.adjusted(0, 0, 0, -8)); // square top corners
+    tabPath.setFillRule(Qt::WindingFill);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(9, 60, 92));
+    p.drawPath(tabPath.simplified());
+    p.setPen(QPen(QColor(255, 255, 255, 50), 1));
+    p.drawLine(QPointF(tab.left() + 6, tab.bottom() + 1),
+               QPointF(tab.right() - 6, tab.bottom() + 1));
+
+    // The light panel of the two lists, dark text on it.
+    const QRectF panel = PixelFrame(QRectF(rect(layout::kListPanel)));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 60));
+    p.drawRoundedRect(panel.translated(0, 1.5), 8, 8);
+    QLinearGradient frost(panel.topLeft(), panel.bottomLeft());
+    frost.setColorAt(0, kPanelLight);
+    frost.setColorAt(1, QColor(200, 228, 242));
+    p.setPen(QPen(kButtonBorder, 1));
+    p.setBrush(frost);
+    p.drawRoundedRect(panel, 8, 8);
+    // A rule between the two rows, and a soft frame where each list sits.
+    const double rule = (layout::cboProfile.bottom() + layout::cboFolder.top) / 2.0 + 0.5;
+    p.setPen(QPen(QColor(150, 196, 218), 1));
+    p.drawLine(QPointF(panel.left() + 8, rule), QPointF(panel.right() - 8, rule));
+    for (const layout::Rect& list : {layout::cboProfile, layout::cboFolder}) {
+        p.setPen(QPen(QColor(112, 150, 176), 1));
+        p.setBrush(Qt::white);
+        p.drawRoundedRect(PixelFrame(Grow(rect(list), 1).adjusted(0, 0, 1, 1)), 2, 2);
+    }
+
+    // Buttons.
+    for (const layout::NamedRect& button : layout::kButtons)
+        DrawButton(p, rect(button.rect),
+                   std::string_view(button.name) == "cmdClose" ? QColor(246, 200, 190) : QColor());
+
+    // The cut edge.
+    p.setClipping(false);
+    p.setPen(QPen(kEdge, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(body);
+    p.setPen(QPen(QColor(255, 255, 255, 36), 1));
+    p.drawLine(QPointF(27, 2.5), QPointF(width - 4, 2.5));
+    p.end();
+    return skin;
 }
 
 } // namespace brisa::art

@@ -35,6 +35,25 @@ QRgb OutsideColour();
 // The main window's skin, kSkinWidth x kSkinHeight, without any text.
 QImage DrawMainSkin();
 
+// The options window's skin (445 x 369): page buttons down the left, the
+// page panel, OK, Cancel and Apply at the bottom and the title strip.
+QImage DrawOptionsSkin();
+// Its button labels (each with a button shape under it) and the flat face
+// of its page panel, which the window paints over the search button's
+// shape with while another page is shown.
+std::vector<SkinSpot> OptionsButtonLabels();
+QRgb OptionsPageFace();
+// The options window's edit boxes and lists, all on the page panel.
+std::vector<SkinSpot> OptionsBoxes();
+
+// The address window's skin (482 x 220): the list panel with a well around
+// the list, Change Book, OK and Cancel, and the title strip.
+QImage DrawAddressesSkin();
+std::vector<SkinSpot> AddressesButtonLabels();
+// The list and the light panel behind it and its column headings.
+QRect AddressesList();
+QRect AddressesListPanel();
+
 // An animation ready for the GIF encoder: equal-sized pictures and their
 // delays in hundredths of a second.
 struct Animation {
@@ -51,5 +70,10 @@ Animation ZovidAnimation(const QImage& pSkin);
 
 // 468 x 60: the banner telling what the program does.
 Animation BannerAnimation();
+
+// The Outlook contacts window's skin, 398 x 142, without any text: the
+// button shapes and the panel of the two lists sit under the rectangles of
+// addressbook/outlook_layout.h.
+QImage DrawOutlookSkin();
 
 } // namespace brisa::art

@@ -221,3 +221,101 @@ TEST(WindowOutline, FollowsTheWindowSize) {
     EXPECT_EQ(outline[8], QPoint(552, 322));
     EXPECT_EQ(outline[9], QPoint(3, 322));
 }
+
+// ---- the options and address windows' skins ---------------------------------------
+
+namespace {
+
+QImage LoadSkin(const std::string& pPath) {
+    QImage skin;
+    skin.load(QString::fromStdString(pPath), "JPG");
+    return skin;
+}
+
+bool NearColour(QRgb a, QRgb b, int pTolerance) {
+    return std::abs(qRed(a) - qRed(b)) <= pTolerance &&
+           std::abs(qGreen(a) - qGreen(b)) <= pTolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= pTolerance;
+}
+
+// The middle and the middle of every edge of each label lie on a light shape.
+void ExpectButtonShapes(const QImage& pSkin, const std::vector<SkinSpot>& pButtons) {
+    for (const SkinSpot& button : pButtons) {
+        SCOPED_TRACE(button.name);
+        const QRect r = button.rect;
+        const QPoint c = r.center();
+        for (QPoint at : {c, QPoint(r.left(), c.y()), QPoint(r.right(), c.y()),
+                          QPoint(c.x(), r.top()), QPoint(c.x(), r.bottom())})
+            EXPECT_GT(Luminance(pSkin.pixel(at)), 170) << at.x() << "," << at.y();
+    }
+}
+
+// Corners outside the 17-point outline show the flat outside colour.
+void ExpectCutCorners(const QImage& pSkin) {
+    const int w = pSkin.width(), h = pSkin.height();
+    for (QPoint outside : {QPoint(1, 1), QPoint(w - 1, h - 1), QPoint(w - 1, 0), QPoint(0, h - 1),
+                           QPoint(5, 5), QPoint(w - 7, h - 7)})
+        EXPECT_TRUE(NearColour(pSkin.pixel(outside), OutsideColour(), 10))
+            << outside.x() << "," << outside.y();
+}
+
+} // namespace
+
+TEST_F(ArtFiles, OptionsSkinHasItsSizeOutlineAndButtons) {
+    ASSERT_TRUE(s_Written) << s_Error;
+    const QImage skin = LoadSkin(s_Env->Path("skins/frmOptions.jpg"));
+    ASSERT_FALSE(skin.isNull());
+    EXPECT_EQ(skin.size(), QSize(445, 369));
+    ExpectCutCorners(skin);
+    ASSERT_EQ(OptionsButtonLabels().size(), 9u);
+    ExpectButtonShapes(skin, OptionsButtonLabels());
+    // Between the page buttons the body shows through.
+    EXPECT_LT(Luminance(skin.pixel(60, 63)), 130);
+}
+
+TEST_F(ArtFiles, OptionsPagePanelIsFlatWhereThePagesPutTheirControls) {
+    ASSERT_TRUE(s_Written) << s_Error;
+    const QImage skin = LoadSkin(s_Env->Path("skins/frmOptions.jpg"));
+    ASSERT_FALSE(skin.isNull());
+    // Every edit box and list lies on the panel's face: the face shows in
+    // the middle of each and just outside its corners.
+    for (const SkinSpot& box : OptionsBoxes()) {
+        SCOPED_TRACE(box.name);
+        const QRect r = box.rect;
+        for (QPoint at : {r.center(), r.topLeft() + QPoint(-2, -2), r.bottomRight() + QPoint(2, 2)})
+            EXPECT_TRUE(NearColour(skin.pixel(at), OptionsPageFace(), 8))
+                << at.x() << "," << at.y();
+    }
+    // Beside the search button's shape the face is flat, so painting the
+    // face over the shape hides it without a seam.
+    for (QPoint at : {QPoint(348, 48), QPoint(390, 33), QPoint(390, 64), QPoint(432, 48)})
+        EXPECT_TRUE(NearColour(skin.pixel(at), OptionsPageFace(), 8)) << at.x() << "," << at.y();
+}
+
+TEST_F(ArtFiles, AddressesSkinHasItsSizeOutlineButtonsAndListWell) {
+    ASSERT_TRUE(s_Written) << s_Error;
+    const QImage skin = LoadSkin(s_Env->Path("skins/frmAddresses.jpg"));
+    ASSERT_FALSE(skin.isNull());
+    EXPECT_EQ(skin.size(), QSize(482, 220));
+    ExpectCutCorners(skin);
+    ASSERT_EQ(AddressesButtonLabels().size(), 5u);
+    ExpectButtonShapes(skin, AddressesButtonLabels());
+    // The headings sit on the light panel, around the list's dark well.
+    const QRect panel = AddressesListPanel();
+    const QRect list = AddressesList();
+    EXPECT_GT(Luminance(skin.pixel(panel.left() + 40, (panel.top() + list.top()) / 2)), 200);
+    EXPECT_GT(Luminance(skin.pixel(list.left() - 4, list.center().y())), 200);
+    EXPECT_GT(Luminance(skin.pixel(list.center().x(), list.bottom() + 4)), 200);
+    EXPECT_LT(Luminance(skin.pixel(list.center())), 60);
+    EXPECT_LT(Luminance(skin.pixel(list.left() + 1, list.top() + 1)), 60);
+}
+
+TEST(WindowOutline, SecondaryWindowsUseTheSameShapeAtTheirSize) {
+    for (QSize size : {QSize(445, 369), QSize(482, 220)}) {
+        const QPolygon outline = WindowOutline(size.width(), size.height());
+        ASSERT_EQ(outline.size(), 17);
+        EXPECT_EQ(outline[1], QPoint(size.width() - 2, 1));
+        EXPECT_EQ(outline[9], QPoint(3, size.height() - 2));
+        EXPECT_EQ(outline[8], QPoint(size.width() - 25, size.height() - 2));
+    }
+}
