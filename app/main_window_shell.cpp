@@ -261,17 +261,9 @@ void frmMM::mnuSpecial_Click() {
 // ---- hover highlighting ---------------------------------------------------------------
 
 void frmMM::tmrFocus_Timer() {
-    const QPoint cursor = mapFromGlobal(QCursor::pos());
-    tmrFocus.stop();
-    for (cLabelButton* b : {cmdRecord, cmdPlay, cmdStop, cmdSend, cmdHide, cmdConfigure, cmdTo, cmdCC,
-                            cmdHelp, cmdClose}) {
-        // The edges count as inside.
-        const QRect r = b->geometry();
-        const bool outside = cursor.x() < r.left() || cursor.y() < r.top() ||
-                             cursor.x() > r.left() + r.width() || cursor.y() > r.top() + r.height();
-        if (outside) b->SetBold(false);
-        else tmrFocus.start();
-    }
+    // Takes the bold off every button the cursor has left; keeps polling
+    // while it is over one of them (the edges count as inside).
+    HoverTick(this, m_CursorPos ? m_CursorPos() : SystemCursorPosition(), tmrFocus, HoverButtons());
 }
 
 // ---- advertising spaces -----------------------------------------------------------------
@@ -279,13 +271,18 @@ void frmMM::tmrFocus_Timer() {
 void frmMM::tsBannerAd_Click() {
     if (SoundsEnabled() && m_Services.sound)
         m_Services.sound->Play(ProgramPath("/sounds/click.wav"), SND_ASYNC);
-    if (tsBannerAd->Tag.empty()) return; // the advertising library handles the click
-    OpenTarget(m_Services.shell, tsBannerAd->Tag);
+    // An empty marker means the advertising library serves the banner.
+    if (tsBannerAd->Tag.empty()) m_Ads->AdClick(AdSpace::Banner);
+    else OpenTarget(m_Services.shell, tsBannerAd->Tag);
 }
 
-// The partner buttons are served by the advertising library alone; without
-// one there is nothing behind them.
-void frmMM::TsZeredButton1_Click() {}
-void frmMM::TsZeredButton2_Click() {}
+// The partner buttons are served only with ShowZered; they make no sound.
+void frmMM::TsZeredButton1_Click() {
+    if (gRegistry && gRegistry->ShowZered()) m_Ads->AdClick(AdSpace::Button1);
+}
+
+void frmMM::TsZeredButton2_Click() {
+    if (gRegistry && gRegistry->ShowZered()) m_Ads->AdClick(AdSpace::Button2);
+}
 
 } // namespace brisa

@@ -21,6 +21,7 @@ class ISender;
 class IModalRunner;
 class IContacts;
 class IDriveList;
+class IAdLibrary;
 
 struct Services {
     IRegistry* registry = nullptr;
@@ -38,6 +39,9 @@ struct Services {
     IContacts* contacts = nullptr;
     // The places an address-book search can start from.
     IDriveList* drives = nullptr;
+    // The advertising library behind the banner and the partner buttons;
+    // without one the window runs without advertising.
+    IAdLibrary* ads = nullptr;
     // Starts one sending program per post.
     std::function<std::unique_ptr<ISender>()> newSender;
 };

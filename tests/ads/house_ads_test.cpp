@@ -1,0 +1,410 @@
+// The program's own advertising library on a temporary ads folder, alone
+// and behind the main window; and the ads list the program ships.
+#include "ads/house_ads.h"
+#include "ads/timesink.h"
+#include "app/main_window.h"
+
+#include "common/globals.h"
+#include "skin/anigif.h"
+#include "tests/fakes/fakes.h"
+#include "tests/support/temp_env.h"
+#include "tools/art_files.h"
+#include "tools/gif_encoder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMovie>
+#include <QUrl>
+#include <algorithm>
+#include <array>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace brisa::test {
+namespace {
+
+const std::string kProgramKey = "SOFTWARE\\BrisaMail, Inc.\\BrisaMailer";
+
+std::string TinyGif(int pWidth, int pHeight, QRgb pColour) {
+    QImage first(pWidth, pHeight, QImage::Format_RGB32);
+    first.fill(pColour);
+    QImage second = first;
+    second.setPixel(0, 0, qRgb(255, 255, 255));
+    return art::EncodeAnimation({first, second}, {10, 10});
+}
+
+void RunEvents() {
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+// ---- the list of pictures ----------------------------------------------------------------
+
+TEST(AdsList, ReadsNumberPictureAndTarget) {
+    const auto entries = HouseAds::ParseAdsList("\xEF\xBB\xBF# comment line\r\n"
+                                                "\r\n"
+                                                "0\tbanner one.gif\thtm/help.htm#record\r\n"
+                                                "5   button.gif    https://example.com/a b\n"
+                                                "  6 only-picture.gif\n"
+                                                "   # indented comment\n"
+                                                "x\tnot-a-number.gif\ttarget\n"
+                                                "-1\tnegative.gif\ttarget\n"
+                                                "7\n"
+                                                "8\t\t\tspaced.gif\t\tfaq.htm");
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].number, 0);
+    EXPECT_EQ(entries[0].picture, "banner one.gif");
+    EXPECT_EQ(entries[0].target, "htm/help.htm#record");
+    EXPECT_EQ(entries[1].number, 5);
+    EXPECT_EQ(entries[1].picture, "button.gif");
+    EXPECT_EQ(entries[1].target, "https://example.com/a b");
+    EXPECT_EQ(entries[2].number, 6);
+    EXPECT_EQ(entries[2].picture, "only-picture.gif");
+    EXPECT_EQ(entries[2].target, "");
+    EXPECT_EQ(entries[3].number, 8);
+    EXPECT_EQ(entries[3].picture, "spaced.gif");
+    EXPECT_EQ(entries[3].target, "faq.htm");
+}
+
+TEST(AdsList, HostileTextGivesNoEntriesAndNoCrash) {
+    EXPECT_TRUE(HouseAds::ParseAdsList("").empty());
+    EXPECT_TRUE(HouseAds::ParseAdsList(std::string(5000, '\t')).empty());
+    EXPECT_TRUE(HouseAds::ParseAdsList("99999999999999999999 big.gif x\n").empty());
+    EXPECT_TRUE(HouseAds::ParseAdsList(std::string("0\0zero.gif\n", 11)).empty());
+}
+
+// ---- the library alone -------------------------------------------------------------------
+
+class HouseAdsLibrary : public ::testing::Test {
+protected:
+    void WriteList(const std::string& pText) { WriteFile(env.Path("ads/ads.txt"), pText); }
+    void Picture(const std::string& pName) {
+        WriteFile(env.Path("ads/" + pName), TinyGif(20, 10, qRgb(1, 2, 3)));
+    }
+
+    // Starts the library and creates a location of pNumber that records
+    // what it is shown.
+    int32_t Location(int32_t pNumber, intptr_t pUserData = 1) {
+        int32_t kind = 1;
+        const int32_t handle = ads.CT_MgmtCreateAL3(&kind, 1, 1, 2, pNumber, 0);
+        AdCallbackRecord record;
+        record.mask = 0x11;
+        record.display = [this](const char* pPath, intptr_t pData) {
+            shown.emplace_back(pPath, pData);
+            return 0;
+        };
+        record.displayData = pUserData;
+        record.notify = [this](intptr_t pEvent, intptr_t pValue, intptr_t pData) {
+            notified.push_back({pEvent, pValue, pData});
+            ads.AdClick(pValue);
+            return 0;
+        };
+        record.notifyData = pUserData;
+        EXPECT_EQ(ads.CT_MgmtSetALCallbacks(handle, &record), 0);
+        return handle;
+    }
+    bool Start() {
+        return ads.CT_PushInit("brisamail", "secret", 1) == 0 &&
+               ads.CT_MgmtInit("brisamail", "secret", 1) == 0;
+    }
+    void Ticks(int pCount) {
+        for (int i = 0; i < pCount; ++i)
+            ads.CT_MgmtProgress();
+    }
+    std::vector<std::string> ShownNames() const {
+        std::vector<std::string> names;
+        for (const auto& [path, data] : shown)
+            names.push_back(path.substr(path.find_last_of('/') + 1));
+        return names;
+    }
+
+    TempEnv env;
+    FakeShell shell;
+    HouseAds ads{&shell};
+    std::vector<std::pair<std::string, intptr_t>> shown;
+    std::vector<std::array<intptr_t, 3>> notified;
+};
+
+TEST_F(HouseAdsLibrary, DoesNotStartWithoutItsList) {
+    EXPECT_EQ(ads.CT_PushInit("brisamail", "secret", 1), HouseAds::kNoAdsList);
+    EXPECT_NE(ads.CT_PushGetLibError().find("ads.txt"), std::string::npos);
+    EXPECT_FALSE(ads.CT_PushGetErrorString(HouseAds::kNoAdsList).empty());
+    // The management part needs the push part.
+    EXPECT_EQ(ads.CT_MgmtInit("brisamail", "secret", 1), HouseAds::kNotStarted);
+    int32_t kind = 1;
+    EXPECT_EQ(ads.CT_MgmtCreateAL3(&kind, 1, 1, 2, 0, 0), -1);
+}
+
+TEST_F(HouseAdsLibrary, DoesNotStartWithAListOfNoPictures) {
+    WriteList("# nothing here yet\n\n");
+    EXPECT_EQ(ads.CT_PushInit("brisamail", "secret", 1), HouseAds::kNoPictures);
+    QFile::remove(QString::fromStdString(env.Path("ads/ads.txt")));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(env.Path("ads/ads.txt"))));
+    EXPECT_NE(ads.CT_PushInit("brisamail", "secret", 1), 0);
+    EXPECT_NE(ads.CT_PushInit("", "secret", 1), 0);
+}
+
+TEST_F(HouseAdsLibrary, ShowsTheFirstPictureOfItsNumberOnceBackInTheEventLoop) {
+    WriteList("0 a.gif htm/help.htm\n5 b.gif htm/faq.htm\n0 c.gif htm/help.htm\n");
+    ASSERT_TRUE(Start());
+    const int32_t banner = Location(0, 11);
+    const int32_t button = Location(5, 22);
+    const int32_t empty = Location(9, 33);
+    EXPECT_TRUE(shown.empty());
+    RunEvents();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0], std::make_pair(env.Path("ads/a.gif"), intptr_t{11}));
+    EXPECT_EQ(shown[1], std::make_pair(env.Path("ads/b.gif"), intptr_t{22}));
+    EXPECT_EQ(ads.ShownPicture(banner), env.Path("ads/a.gif"));
+    EXPECT_EQ(ads.ShownPicture(button), env.Path("ads/b.gif"));
+    EXPECT_EQ(ads.ShownPicture(empty), "");
+}
+
+TEST_F(HouseAdsLibrary, RotatesEveryThirtyTicksWhileShown) {
+    WriteList("0 a.gif x\n0 b.gif y\n0 c.gif z\n5 only.gif w\n");
+    ASSERT_TRUE(Start());
+    const int32_t banner = Location(0);
+    const int32_t button = Location(5);
+    RunEvents();
+    ads.CT_MgmtSetALStatus(banner, kAdStatusShown);
+    ads.CT_MgmtSetALStatus(button, kAdStatusShown);
+    shown.clear();
+    Ticks(29);
+    EXPECT_TRUE(shown.empty());
+    Ticks(1);
+    EXPECT_EQ(ShownNames(), std::vector<std::string>{"b.gif"});
+    Ticks(60);
+    // Round and round; the single button picture stays as it is.
+    EXPECT_EQ(ShownNames(), (std::vector<std::string>{"b.gif", "c.gif", "a.gif"}));
+    EXPECT_EQ(ads.ShownPicture(button), env.Path("ads/only.gif"));
+}
+
+TEST_F(HouseAdsLibrary, NothingChangesWhileALocationIsHidden) {
+    WriteList("0 a.gif x\n0 b.gif y\n");
+    ASSERT_TRUE(Start());
+    const int32_t banner = Location(0);
+    RunEvents();
+    ads.CT_MgmtSetALStatus(banner, kAdStatusShown);
+    Ticks(20);
+    ads.CT_MgmtSetALStatus(banner, 0x40); // bit 0 clear: in the tray
+    shown.clear();
+    Ticks(300);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(ads.ShownPicture(banner), env.Path("ads/a.gif"));
+    // Back on screen the count goes on where it stopped.
+    ads.CT_MgmtSetALStatus(banner, 0x41);
+    Ticks(9);
+    EXPECT_TRUE(shown.empty());
+    Ticks(1);
+    EXPECT_EQ(ShownNames(), std::vector<std::string>{"b.gif"});
+}
+
+TEST_F(HouseAdsLibrary, ClickOpensTheTargetOfThePictureShown) {
+    WriteList("0\ta.gif\thtm/faq.htm\n"
+              "0\tb.gif\thtm/help.htm#record\n"
+              "0\tc.gif\thttps://brisamail.example.com/tour\n"
+              "0\td.gif\n");
+    ASSERT_TRUE(Start());
+    const int32_t banner = Location(0, 5);
+    ads.CT_MgmtALClick(banner); // nothing shown yet
+    EXPECT_TRUE(shell.opened.empty());
+    RunEvents();
+    ads.CT_MgmtSetALStatus(banner, kAdStatusShown);
+    for (int i = 0; i < 4; ++i) {
+        ads.CT_MgmtALClick(banner);
+        Ticks(HouseAds::kRotationTicks);
+    }
+    const QUrl anchored = QUrl(QString::fromStdString(shell.opened.at(1)));
+    EXPECT_EQ(shell.opened, (std::vector<std::string>{env.Path("htm/faq.htm"), shell.opened.at(1),
+                                                      "https://brisamail.example.com/tour"}));
+    EXPECT_TRUE(anchored.isLocalFile());
+    EXPECT_EQ(anchored.toLocalFile().toStdString(), env.Path("htm/help.htm"));
+    EXPECT_EQ(anchored.fragment().toStdString(), "record");
+    // Each click is reported through the notify callback and the bridge.
+    ASSERT_EQ(notified.size(), 4u);
+    EXPECT_EQ(notified[0], (std::array<intptr_t, 3>{kAdNotifyClick, banner, 5}));
+    EXPECT_EQ(ads.Clicks(banner), 4);
+}
+
+TEST_F(HouseAdsLibrary, KeepsTheDisplayResultAndForgetsDestroyedLocations) {
+    WriteList("0 a.gif x\n");
+    ASSERT_TRUE(Start());
+    const int32_t first = Location(0);
+    const int32_t second = Location(0);
+    EXPECT_NE(first, second);
+    ads.CT_MgmtDestroyAL(second);
+    RunEvents();
+    // The destroyed location was never shown anything.
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_EQ(ads.LastResult(first), -1);
+    ads.CT_MgmtALDisplayResult(first, kAdNotShown);
+    EXPECT_EQ(ads.LastResult(first), kAdNotShown);
+    EXPECT_EQ(ads.CT_MgmtSetALCallbacks(second, nullptr), HouseAds::kBadHandle);
+    AdCallbackRecord bad;
+    bad.size = 40;
+    EXPECT_EQ(ads.CT_MgmtSetALCallbacks(first, &bad), HouseAds::kBadRecord);
+    bad.size = kAdCallbackRecordSize;
+    bad.mask = 0x11; // slots claimed but empty
+    EXPECT_EQ(ads.CT_MgmtSetALCallbacks(first, &bad), HouseAds::kBadRecord);
+    EXPECT_EQ(ads.CT_MgmtGetALStatus(second), 0u);
+}
+
+TEST_F(HouseAdsLibrary, ShutdownDropsTheLocationsAndPendingPictures) {
+    WriteList("0 a.gif x\n");
+    ASSERT_TRUE(Start());
+    const int32_t banner = Location(0);
+    ads.CT_MgmtShutdown();
+    ads.CT_PushShutdown();
+    RunEvents();
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(ads.CT_MgmtGetALStatus(banner), 0u);
+    Ticks(100);
+    EXPECT_TRUE(shown.empty());
+    // It can be started again.
+    EXPECT_TRUE(Start());
+}
+
+// ---- the library behind the main window ------------------------------------------------------
+
+class HouseAdsWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* id : {"00000409", "00000407"}) {
+            const std::string from = std::string(BRISA_SOURCE_DIR) + "/data/lang/" + id + ".txt";
+            WriteFile(env.Path(std::string("lang/") + id + ".txt"), ReadFile(from));
+        }
+        WriteFile(env.Path("brisa_banner.gif"), TinyGif(468, 60, qRgb(0, 0, 200)));
+    }
+    void TearDown() override {
+        window.reset();
+        gLargeFonts = false;
+        gScaleX = gScaleY = 1.0f;
+    }
+    void Put(const std::string& pName, const std::string& pValue) {
+        fakes.registry.Put(RootKey::LocalMachine, kProgramKey, pName, pValue + '\0');
+    }
+    // The shipped list and its pictures in the program folder.
+    void ShipAds() {
+        WriteFile(env.Path("ads/ads.txt"),
+                  ReadFile(std::string(BRISA_SOURCE_DIR) + "/data/ads/ads.txt"));
+        for (const std::string& name : art::ArtFileNames())
+            if (name.rfind("ads/", 0) == 0)
+                WriteFile(env.Path(name), art::ArtFileBytes(name));
+    }
+    frmMM& Start() {
+        services = fakes.Wire();
+        services.ads = &ads;
+        window = std::make_unique<frmMM>(services, "");
+        window->Form_Load();
+        RunEvents();
+        return *window;
+    }
+    void Ticks(int pCount) {
+        for (int i = 0; i < pCount; ++i)
+            window->tmrAdvertise_Timer();
+    }
+
+    TempEnv env;
+    FakeServices fakes;
+    HouseAds ads{&fakes.shell};
+    Services services;
+    std::unique_ptr<frmMM> window;
+};
+
+TEST_F(HouseAdsWindow, ServesTheShippedPicturesAndOpensTheirPages) {
+    ShipAds();
+    Put("ShowZered", "Yes");
+    frmMM& w = Start();
+    ASSERT_TRUE(w.tmrAdvertise.isActive());
+    EXPECT_TRUE(w.tsBannerAd->Tag.empty());
+    EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/banner_record.gif"));
+    EXPECT_EQ(w.tsZeredButton1->FileName(), env.Path("ads/button_help.gif"));
+    EXPECT_EQ(w.tsZeredButton2->FileName(), env.Path("ads/button_faq.gif"));
+    EXPECT_TRUE(w.tsBannerAd->IsRunning());
+    EXPECT_EQ(w.tsBannerAd->movie()->currentImage().size(), QSize(468, 60));
+    EXPECT_EQ(w.tsZeredButton1->movie()->currentImage().size(), QSize(55, 25));
+
+    w.tsBannerAd_Click();
+    w.TsZeredButton2_Click();
+    ASSERT_EQ(fakes.shell.opened.size(), 2u);
+    const QUrl page(QString::fromStdString(fakes.shell.opened[0]));
+    EXPECT_EQ(page.toLocalFile().toStdString(), env.Path("htm/help.htm"));
+    EXPECT_EQ(page.fragment().toStdString(), "record");
+    EXPECT_EQ(fakes.shell.opened[1], env.Path("htm/faq.htm"));
+
+    // Thirty seconds on screen bring the next banner and buttons.
+    Ticks(29);
+    EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/banner_record.gif"));
+    Ticks(1);
+    EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/banner_books.gif"));
+    EXPECT_EQ(w.tsZeredButton1->FileName(), env.Path("ads/button_keys.gif"));
+    EXPECT_EQ(w.tsZeredButton2->FileName(), env.Path("ads/button_setup.gif"));
+
+    // In the tray nothing changes; back on screen the rotation goes on.
+    w.cmdClose_Click();
+    Ticks(120);
+    EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/banner_books.gif"));
+    w.mnuFileSend_Click();
+    Ticks(30);
+    EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/banner_tray.gif"));
+}
+
+TEST_F(HouseAdsWindow, WithoutShowZeredOnlyTheBannerRotates) {
+    ShipAds();
+    frmMM& w = Start();
+    EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/banner_record.gif"));
+    EXPECT_TRUE(w.tsZeredButton1->FileName().empty());
+    EXPECT_FALSE(w.tsZeredButton1->isVisible());
+    w.TsZeredButton1_Click();
+    EXPECT_TRUE(fakes.shell.opened.empty());
+}
+
+TEST_F(HouseAdsWindow, WithoutTheListTheProgramStartsWithItsOwnBanner) {
+    frmMM& w = Start();
+    EXPECT_FALSE(w.IsSecondCopy());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.m_Mode, "");
+    EXPECT_FALSE(w.tmrAdvertise.isActive());
+    EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("brisa_banner.gif"));
+    EXPECT_EQ(ads.CT_PushGetLibError().find("ads.txt") != std::string::npos, true);
+    w.tsBannerAd_Click();
+    EXPECT_EQ(fakes.shell.opened, std::vector<std::string>{env.Path("htm/help.htm")});
+}
+
+TEST_F(HouseAdsWindow, BrokenPictureIsReportedAndTheBannerKeepsItsOwn) {
+    WriteFile(env.Path("ads/ads.txt"), "0 broken.gif htm/help.htm\n");
+    WriteFile(env.Path("ads/broken.gif"), "GIF89a\x01");
+    frmMM& w = Start();
+    EXPECT_TRUE(w.tmrAdvertise.isActive());
+    EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("brisa_banner.gif"));
+    EXPECT_EQ(ads.LastResult(1), kAdNotShown);
+}
+
+// ---- what the program ships
+// ----------------------------------------------------------------------
+
+TEST(ShippedAds, ListNamesDrawnPicturesAndExistingPages) {
+    const std::string source = BRISA_SOURCE_DIR;
+    const auto entries = HouseAds::ParseAdsList(ReadFile(source + "/data/ads/ads.txt"));
+    ASSERT_FALSE(entries.empty());
+    const std::vector<std::string> art = art::ArtFileNames();
+    std::set<int32_t> numbers;
+    for (const HouseAds::Entry& entry : entries) {
+        SCOPED_TRACE(entry.picture);
+        numbers.insert(entry.number);
+        EXPECT_NE(std::find(art.begin(), art.end(), "ads/" + entry.picture), art.end());
+        ASSERT_FALSE(entry.target.empty());
+        const std::string page = entry.target.substr(0, entry.target.find('#'));
+        const std::string text = ReadFile(source + "/data/" + page);
+        ASSERT_FALSE(text.empty()) << page;
+        if (entry.target.find('#') != std::string::npos) {
+            const std::string anchor = entry.target.substr(entry.target.find('#') + 1);
+            EXPECT_NE(text.find("id=\"" + anchor + "\""), std::string::npos) << anchor;
+        }
+    }
+    EXPECT_EQ(numbers, (std::set<int32_t>{0, 5, 6}));
+}
+
+} // namespace
+} // namespace brisa::test
