@@ -16,6 +16,7 @@
 #include "settings/registry.h"
 #include "skin/anigif.h"
 #include "skin/label_button.h"
+#include "skin/window_drag.h"
 #include "skin/window_shape.h"
 
 #include <QAction>
@@ -30,6 +31,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QSaveFile>
+#include <QShortcut>
 
 #include <cmath>
 #include <fstream>
@@ -53,6 +55,8 @@ template <typename W> void Caption(W* pControl, const char* pId) {
 void Tip(QWidget* pControl, const char* pId) {
     if (const auto text = Tr(pId)) {
         pControl->setToolTip(Q(*text));
+        // A label button is named by its caption; its tip describes it.
+        if (dynamic_cast<cLabelButton*>(pControl)) pControl->setAccessibleDescription(Q(*text));
         if (pControl->accessibleName().isEmpty() || !dynamic_cast<cLabelButton*>(pControl))
             if (!dynamic_cast<QLabel*>(pControl)) pControl->setAccessibleName(Q(*text));
     }
@@ -66,7 +70,7 @@ void DoEvents() { QCoreApplication::processEvents(); }
 
 frmMM::frmMM(const Services& pServices, std::string pCommandLine, QWidget* pParent)
     : QWidget(pParent, Qt::Window | Qt::FramelessWindowHint), m_Services(pServices),
-      m_CommandLine(TrimSpace(pCommandLine)), m_Ads(std::make_unique<cTimesink>()) {
+      m_CommandLine(TrimSpace(pCommandLine)), m_Ads(std::make_unique<cTimesink>(pServices.ads, this)) {
     setObjectName("frmMM");
     setWindowTitle("BrisaMail");
     setAccessibleName("BrisaMail");
@@ -237,7 +241,9 @@ void frmMM::Layout() {
     lblVol->setGeometry(Design(542, 74, 17, 17));
     lblStatus->setGeometry(Design(118, 194, 353, 17));
     cmdConfigure->setGeometry(Design(476, 194, 87, 13));
-    tsBannerAd->setGeometry(Design(50, 244, 468, 60));
+    // The banner keeps its picture's size at its scaled place (advertising
+    // right-aligns it on large-font displays).
+    tsBannerAd->setGeometry(QRect(Design(50, 244, 468, 60).topLeft(), QSize(468, 60)));
 }
 
 void frmMM::SetTexts() {
@@ -319,6 +325,36 @@ void frmMM::ConnectHandlers() {
     connect(mnuFileExit, &QAction::triggered, this, [this] { mnuFileExit_Click(); });
     lblReturnReceipt->installEventFilter(this);
     txtSubject->installEventFilter(this);
+    // Hover highlighting: a button under the mouse turns bold until tmrFocus sees the mouse leave.
+    for (cLabelButton* b : HoverButtons()) WatchHover(b, tmrFocus);
+    // The window is dragged by its title strip.
+    m_TitleDrag = new cWindowDrag(this, lblToolbar, [this] { return DragInsets(); });
+    // Keyboard shortcuts for the transport buttons: each does what a click
+    // does, and only while its button is enabled.
+    struct Shortcut {
+        QKeySequence keys;
+        cLabelButton* button;
+    };
+    for (const Shortcut& s : {Shortcut{QKeySequence(Qt::CTRL | Qt::Key_R), cmdRecord},
+                              Shortcut{QKeySequence(Qt::CTRL | Qt::Key_P), cmdPlay},
+                              Shortcut{QKeySequence(Qt::CTRL | Qt::Key_Period), cmdStop},
+                              Shortcut{QKeySequence(Qt::CTRL | Qt::Key_Return), cmdSend},
+                              Shortcut{QKeySequence(Qt::CTRL | Qt::Key_Enter), cmdSend}}) {
+        auto* shortcut = new QShortcut(s.keys, this);
+        cLabelButton* button = s.button;
+        connect(shortcut, &QShortcut::activated, this, [button] { button->Click(); });
+    }
+}
+
+std::vector<cLabelButton*> frmMM::HoverButtons() const {
+    return {cmdRecord, cmdPlay, cmdStop, cmdSend, cmdHide, cmdConfigure, cmdTo, cmdCC, cmdHelp, cmdClose};
+}
+
+QMargins frmMM::DragInsets() const {
+    // 5 pixels inside on the left, right and bottom; the top 4 pixels above
+    // the client area (the frame's height above it counts in).
+    const int frame = frameGeometry().height() - height();
+    return QMargins(5, -4 + frame, 5, 5);
 }
 
 bool frmMM::eventFilter(QObject* pWatched, QEvent* pEvent) {
@@ -372,15 +408,23 @@ bool frmMM::IsSmallFonts(float& pScaleX, float& pScaleY) {
 }
 
 bool frmMM::PaintSkin() {
-    // The skin is stretched in memory to the window's size.
+    // Picture2 holds the skin as designed, Picture1 takes it stretched to the
+    // window's client area. The stretch happens in memory, so nothing is
+    // written to the program folder. A missing or unreadable skin file left
+    // the skin empty: that is a failure, and the boxes stay as they are.
+    if (m_Skin.isNull()) return false;
     Picture2->setPixmap(m_Skin);
-    const QPixmap stretched = StretchSkin(m_Skin, size());
+    Picture2->resize(m_Skin.size());
+    Picture2->show();
+    Picture1->resize(size());
+    Picture1->show();
+    const QPixmap stretched = StretchSkin(m_Skin, Picture1->size());
     if (stretched.isNull()) return false;
     m_Background = stretched;
-    Picture1->clear();
-    Picture2->clear();
-    Picture1->hide();
-    Picture2->hide();
+    for (QLabel* picture : {Picture1, Picture2}) {
+        picture->clear();
+        picture->hide();
+    }
     return true;
 }
 
@@ -455,6 +499,14 @@ void frmMM::Form_Load() {
             QPalette pal = lblStatus->palette();
             pal.setColor(QPalette::WindowText, QColor(0, 128, 0));
             lblStatus->setPalette(pal);
+            // The white labels stood on the skin's dark panel; on the plain
+            // background they take the normal text colour, or they could
+            // not be read.
+            for (QLabel* label : {lblSubject, lblReturnReceipt}) {
+                QPalette plain = label->palette();
+                plain.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
+                label->setPalette(plain);
+            }
         }
         // The logo keeps its picture's size at its scaled place.
         const QRect logo = Design(22, 4, 47, 45);
@@ -575,6 +627,7 @@ void frmMM::Form_Load() {
     // 27.-28.
     if (!hiddenStart) show();
     m_Mode = "";
+    SendWaitingPosts();
 }
 
 // ---- recipient history ------------------------------------------------------------
@@ -713,7 +766,10 @@ void frmMM::keyPressEvent(QKeyEvent* pEvent) {
 
 void frmMM::contextMenuEvent(QContextMenuEvent* pEvent) {
     // The tray menu is also offered on the window, for desktops without a
-    // notification area.
+    // notification area; the window shows, so Send is left out.
+    mnuFileSend->setVisible(false);
+    mnuSep1->setVisible(false);
+    mnuFile->setDefaultAction(mnuHelpContents);
     mnuFile->popup(pEvent->globalPos());
 }
 
@@ -736,6 +792,8 @@ void frmMM::paintEvent(QPaintEvent*) {
         }
         if (gRegistry->ShowZovid()) DrawBevel(p, gifZovid->geometry());
     }
+    // The advertising library draws its locations.
+    m_Ads->AdDraw();
 }
 
 } // namespace brisa

@@ -6,6 +6,7 @@
 #include "platform/sender.h"
 #include "platform/services.h"
 #include "platform/single_instance.h"
+#include "skin/hover.h"
 
 #include <QPixmap>
 #include <QRegion>
@@ -16,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -31,6 +33,7 @@ class cAniGif;
 class cLabelButton;
 class cSlider;
 class cTimesink;
+class cWindowDrag;
 
 // Window messages the message hook delivers.
 inline constexpr int WM_VSCROLL = 277;
@@ -102,6 +105,8 @@ public:
     int16_t m_BuildPost(const std::string& pTo, const std::string& pCc, std::string& pSubject,
                         int pReturn, std::string& pMessageFile);
     void mSender_Done(const SenderDone& pDone);
+    // Hands the posts a failed send or a crash left in the outbox to the sender.
+    void SendWaitingPosts();
 
     // ---- recipients and options ----
     void cmdTo_Click();
@@ -112,6 +117,15 @@ public:
 
     // ---- hover highlighting ----
     void tmrFocus_Timer();
+    // The buttons that turn bold under the mouse, in the order the timer checks them.
+    std::vector<cLabelButton*> HoverButtons() const;
+    // Where the hover timer finds the cursor (a test may put it anywhere).
+    CursorPosition m_CursorPos = SystemCursorPosition;
+
+    // ---- dragging by the title strip ----
+    // Insets of the drag outline inside the window's frame (the top one is negative: above it).
+    QMargins DragInsets() const;
+    cWindowDrag* m_TitleDrag = nullptr; // owned by the window
 
     // ---- advertising ----
     void tsBannerAd_Click();

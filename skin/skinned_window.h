@@ -4,6 +4,8 @@
 // mouse, and the bevels drawn around some buttons.
 #pragma once
 
+#include "skin/hover.h"
+
 #include <QPixmap>
 #include <QRect>
 #include <QRegion>
@@ -14,20 +16,11 @@
 #include <vector>
 
 class QLabel;
-class QRubberBand;
 
 namespace brisa {
 
 class cLabelButton;
-
-// The drag of a window by its title strip, in screen pixels.
-struct DragRecord {
-    QPoint press;          // where the button went down, on the screen
-    QRect window;          // the window's frame at the press
-    QRect newRect;         // the outline computed by the latest move
-    QRect drawnRect;       // the outline shown now (empty when none)
-    bool active = false;
-};
+class cWindowDrag;
 
 class cSkinnedWindow : public QWidget {
     Q_OBJECT
@@ -43,6 +36,9 @@ public:
     // Loads the skin; on a large-font display stretches it to the window and
     // returns whether that worked (m_SkinOk). At 96 dpi always true.
     bool PrepareSkin();
+    // Stretches the skin to the window's size as its background; false (and
+    // the background untouched) when there is no skin to stretch.
+    bool PaintSkin();
     // Cuts the outline and sets the title strip's colours and text.
     void ShapeAndTitle(const QString& pTitle);
     // Moves the window out of sight before it is unloaded.
@@ -54,12 +50,12 @@ public:
     void tmrFocus_Timer();
 
     // Dragging by the title strip (left button only).
-    void BeginDrag(QPoint pGlobal);
-    void ContinueDrag(QPoint pGlobal);
-    void EndDrag(QPoint pGlobal);
-    const DragRecord& Drag() const { return m_Drag; }
+    cWindowDrag& Drag() { return *m_Drag; }
     // Insets of the drag outline: left, top, right, bottom (pixels inside the frame).
     virtual QMargins DragInsets() const { return QMargins(3, 0, 3, 3); }
+    // Where the hover timer finds the cursor (the real cursor unless a test
+    // puts it somewhere).
+    CursorPosition m_CursorPos = SystemCursorPosition;
 
     QLabel* lblToolbar = nullptr;
     QTimer tmrFocus;
@@ -78,15 +74,12 @@ protected:
     std::vector<QWidget*> m_FallbackBevelled;
 
     void paintEvent(QPaintEvent* pEvent) override;
-    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
-    void DrawOutline(const QRect& pRect);
     std::string m_SkinFile;
     QSize m_DesignSize;
     std::vector<cLabelButton*> m_HoverButtons;
-    DragRecord m_Drag;
-    QRubberBand* m_Outline = nullptr;
+    cWindowDrag* m_Drag = nullptr;
 };
 
 } // namespace brisa

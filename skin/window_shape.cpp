@@ -43,20 +43,27 @@ QPixmap StretchSkin(const QPixmap& pSkin, const QSize& pSize) {
     return pSkin.scaled(pSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-void DrawBevel(QPainter& p, const QRect& c) {
-    const int u = 1;
+void DrawBevel(QPainter& p, const QRect& c, int pUnit, int pFirstRing) {
+    const int u = pUnit;
     const int T = c.top() - u, L = c.left() - u;
     const int R = c.left() + c.width(), B = c.top() + c.height();
-    const int dx = u, dy = u;
     const QPen grey(QColor(128, 128, 128), 1);
     const QPen white(QColor(255, 255, 255), 1);
-    // Each edge runs up to, but not including, its end point.
-    p.setPen(grey);
-    p.drawLine(R + dx, B + dy, R + dx, T - dy + 1);
-    p.drawLine(R + dx, B + dy, L - dx + 1, B + dy);
-    p.setPen(white);
-    p.drawLine(R + dx, T - dy, L - dx - u + 1, T - dy);
-    p.drawLine(L - dx, B + dy, L - dx, T - dy + 1);
+    const QPen before = p.pen();
+    const bool antialiased = p.testRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (int i = pFirstRing; i <= u + pFirstRing - 1; ++i) {
+        const int dx = i * u, dy = i * u;
+        // Each edge runs up to, but not including, its end point.
+        p.setPen(grey);
+        p.drawLine(R + dx, B + dy, R + dx, T - dy + 1);
+        p.drawLine(R + dx, B + dy, L - dx + 1, B + dy);
+        p.setPen(white);
+        p.drawLine(R + dx, T - dy, L - dx - u + 1, T - dy);
+        p.drawLine(L - dx, B + dy, L - dx, T - dy + 1);
+    }
+    p.setPen(before);
+    p.setRenderHint(QPainter::Antialiasing, antialiased);
 }
 
 } // namespace brisa

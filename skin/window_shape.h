@@ -25,8 +25,11 @@ void SetTitleStrip(QLabel* pToolbar, const QString& pTitle);
 // The skin stretched to pSize in memory; a null pixmap when it cannot be.
 QPixmap StretchSkin(const QPixmap& pSkin, const QSize& pSize);
 
-// Draws one raised ring around pControl (in its parent's coordinates): white
-// top and left edges, grey right and bottom edges.
-void DrawBevel(QPainter& pPainter, const QRect& pControl);
+// Draws a raised bevel around pControl (in its parent's coordinates): white
+// top and left edges, grey right and bottom edges, pUnit pixels per ring,
+// rings pFirstRing to pUnit + pFirstRing - 1. With the defaults one ring:
+// white 2 pixels outside the control's top and left, grey just beyond its
+// right (left + width) and bottom (top + height).
+void DrawBevel(QPainter& pPainter, const QRect& pControl, int pUnit = 1, int pFirstRing = 1);
 
 } // namespace brisa

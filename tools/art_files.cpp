@@ -35,7 +35,10 @@ std::vector<std::string> ArtFileNames() {
     return {"skins/frmMM.jpg",  "logo.gif",         "zovid.gif",
             "brisa_banner.gif", "sounds/click.wav", "sounds/swoosh.wav",
             "sounds/start.wav", "sounds/exit.wav",  "sounds/error.wav",
-            "skins/frmOutlook.jpg", "skins/frmOptions.jpg", "skins/frmAddresses.jpg"};
+            "skins/frmOutlook.jpg", "skins/frmOptions.jpg", "skins/frmAddresses.jpg",
+            "ads/banner_record.gif", "ads/banner_books.gif", "ads/banner_tray.gif",
+            "ads/button_help.gif", "ads/button_keys.gif", "ads/button_faq.gif",
+            "ads/button_setup.gif"};
 }
 
 std::string ArtFileBytes(const std::string& pName) {
@@ -63,6 +66,9 @@ std::string ArtFileBytes(const std::string& pName) {
         return Jpeg(DrawOptionsSkin());
     if (pName == "skins/frmAddresses.jpg")
         return Jpeg(DrawAddressesSkin());
+    for (const HouseAd& ad : HouseAdPictures())
+        if (pName == ad.file)
+            return Gif(HouseAdAnimation(ad));
     return {};
 }
 

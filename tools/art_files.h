@@ -1,5 +1,5 @@
-// Writes every data file the program ships: the skin, the animated pictures
-// and the interface sounds.
+// Writes every data file the program ships: the skins, the animated pictures,
+// the house advertisements and the interface sounds.
 #pragma once
 
 #include <string>

@@ -312,13 +312,10 @@ QImage DrawMainSkin() {
     DrawWave(p, 258, 7, 330, 2.1, QColor(120, 210, 230, 18), kSkinWidth, kSkinHeight);
     DrawWave(p, 282, 5, 210, 4.0, QColor(150, 225, 240, 20), kSkinWidth, kSkinHeight);
 
-    // A halo behind the logo.
-    QRadialGradient halo(QRectF(kLogo).center(), 30);
-    halo.setColorAt(0, QColor(255, 255, 255, 40));
-    halo.setColorAt(1, QColor(255, 255, 255, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(halo);
-    p.drawEllipse(QRectF(kLogo).center(), 30, 30);
+    // No halo or other detail behind the logo: on a large-font display the
+    // logo keeps its picture's size at its scaled place over the stretched
+    // skin, and its backdrop, cut from this skin, only blends in over the
+    // body's smooth shading.
 
     // Title strip: a darker tab hanging from the top edge.
     DrawTitleTab(p, kTitleStrip);
@@ -720,6 +717,197 @@ QImage DrawOutlookSkin() {
     p.drawLine(QPointF(27, 2.5), QPointF(width - 4, 2.5));
     p.end();
     return skin;
+}
+
+} // namespace brisa::art
+
+// ---- the house advertisements -------------------------------------------------------
+
+namespace brisa::art {
+
+namespace {
+
+// Where the partner buttons sit on the main window.
+const QRect kPartnerButton1(496, 114, 55, 25);
+const QRect kPartnerButton2(496, 150, 55, 25);
+
+// An open address book with an "@" on its page.
+void DrawBook(QPainter& pPainter, QPointF pCentre, const QColor& pPage, const QColor& pInk) {
+    pPainter.save();
+    pPainter.translate(pCentre);
+    pPainter.setPen(QPen(pInk, 1.2));
+    pPainter.setBrush(pPage);
+    pPainter.drawRoundedRect(QRectF(-11, -12, 22, 24), 2.5, 2.5);
+    pPainter.setBrush(pInk);
+    pPainter.setPen(Qt::NoPen);
+    pPainter.drawRect(QRectF(-11, -12, 4, 24)); // the spine
+    pPainter.setPen(QPen(pInk, 1.6));
+    pPainter.setBrush(Qt::NoBrush);
+    pPainter.drawEllipse(QPointF(2.5, -3), 4.0, 4.0);
+    pPainter.drawEllipse(QPointF(2.5, -3), 1.6, 1.6);
+    pPainter.setPen(QPen(pInk, 1.2));
+    pPainter.drawLine(QPointF(-4, 5), QPointF(8, 5));
+    pPainter.drawLine(QPointF(-4, 8.5), QPointF(6, 8.5));
+    pPainter.restore();
+}
+
+// A strip of the desktop's panel with the program's icon lit to pGlow (0..1).
+void DrawTray(QPainter& pPainter, QPointF pCentre, double pGlow, const QColor& pInk) {
+    pPainter.save();
+    pPainter.translate(pCentre);
+    pPainter.setPen(QPen(QColor(255, 255, 255, 200), 1));
+    pPainter.setBrush(QColor(230, 244, 250));
+    pPainter.drawRoundedRect(QRectF(-14, 2, 28, 10), 2, 2);
+    pPainter.setPen(Qt::NoPen);
+    pPainter.setBrush(QColor(150, 190, 210));
+    pPainter.drawRect(QRectF(-11, 5, 4, 4));
+    pPainter.drawRect(QRectF(-5, 5, 4, 4));
+    pPainter.setBrush(kSandDeep.lighter(static_cast<int>(100 + 40 * pGlow)));
+    pPainter.drawEllipse(QPointF(7, 7), 3.2 + pGlow, 3.2 + pGlow);
+    // The window rising out of it.
+    pPainter.setPen(QPen(Alpha(pInk, 200), 1));
+    pPainter.setBrush(QColor(255, 255, 255, 220));
+    pPainter.drawRoundedRect(QRectF(-9, -13, 18, 12), 2, 2);
+    pPainter.setBrush(pInk);
+    pPainter.setPen(Qt::NoPen);
+    pPainter.drawRect(QRectF(-9, -13, 18, 3));
+    pPainter.restore();
+}
+
+Animation HouseBanner(const HouseAd& pAd) {
+    constexpr int kWidth = 468, kHeight = 60;
+    const QString headline = QString::fromStdString(pAd.headline);
+    const QString line = QString::fromStdString(pAd.line);
+    const QString more = QStringLiteral("Learn how \u203A");
+    const QRectF textArea(62, 0, 302, kHeight);
+    const QRectF pill(372.5, 18.5, 86, 24);
+    const QPointF badge(30, 30);
+
+    // A short pulse: the badge's ring widens, the pill lights up, then all rests.
+    const double pulse[] = {0.0, 0.5, 1.0, 0.5};
+    Animation banner;
+    for (std::size_t n = 0; n < std::size(pulse); ++n) {
+        const double glow = pulse[n];
+        QImage frame = NewFrame(kWidth, kHeight, kIconBlue);
+        QPainter p(&frame);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        QLinearGradient sea(0, 0, kWidth, 0);
+        sea.setColorAt(0, QColor(10, 70, 108));
+        sea.setColorAt(1, QColor(24, 124, 168));
+        p.setPen(Qt::NoPen);
+        p.setBrush(sea);
+        p.drawRect(frame.rect());
+        DrawWave(p, 46, 3, 170, 0.9 + 0.3 * static_cast<double>(n), QColor(140, 220, 240, 26),
+                 kWidth, kHeight);
+        DrawWave(p, 52, 3, 120, 2.6, QColor(140, 220, 240, 30), kWidth, kHeight);
+
+        // The badge.
+        p.setPen(QPen(QColor(255, 255, 255, static_cast<int>(90 + 120 * glow)), 1.2 + 1.2 * glow));
+        p.setBrush(kIconBlue);
+        p.drawEllipse(badge, 22.0, 22.0);
+        switch (pAd.icon) {
+        case HouseAd::Icon::Microphone:
+            DrawSoundWaves(p, badge + QPointF(0, -4), 1.0, {0.4 + 0.6 * glow, 0.3 + 0.4 * glow, 0.2},
+                           QColor(230, 248, 255));
+            DrawMicrophone(p, badge + QPointF(0, -1), 1.0, QColor(255, 255, 255), kIconBlue);
+            break;
+        case HouseAd::Icon::Book:
+            DrawBook(p, badge, QColor(255, 255, 255), kInk);
+            break;
+        case HouseAd::Icon::Tray:
+            DrawTray(p, badge, glow, kInk);
+            break;
+        case HouseAd::Icon::None:
+            break;
+        }
+
+        // The words.
+        p.setClipRect(textArea);
+        p.setPen(QColor(255, 255, 255));
+        p.setFont(TextFont(21, true, headline, static_cast<int>(textArea.width()) - 4));
+        p.drawText(QRectF(textArea.left(), 5, textArea.width(), 30), Qt::AlignLeft | Qt::AlignVCenter,
+                   headline);
+        p.setPen(QColor(190, 236, 250));
+        p.setFont(TextFont(13, false, line, static_cast<int>(textArea.width()) - 4));
+        p.drawText(QRectF(textArea.left(), 34, textArea.width(), 20), Qt::AlignLeft | Qt::AlignVCenter,
+                   line);
+        p.setClipping(false);
+
+        // The pill that asks for the click.
+        p.setPen(QPen(QColor(196, 112, 30), 1));
+        p.setBrush(kSand.lighter(static_cast<int>(100 + 14 * glow)));
+        p.drawRoundedRect(pill, 12, 12);
+        p.setPen(kInk);
+        p.setFont(TextFont(12, true, more, 74));
+        p.drawText(pill.translated(glow * 2, 0), Qt::AlignCenter, more);
+        p.end();
+        banner.frames.push_back(frame);
+        banner.delaysCs.push_back(n == 0 ? 300 : 12);
+    }
+    return banner;
+}
+
+Animation HouseButton(const HouseAd& pAd) {
+    const QRect place = pAd.location == 6 ? kPartnerButton2 : kPartnerButton1;
+    const QImage backdrop = DrawMainSkin().copy(place).convertToFormat(QImage::Format_RGB32);
+    const QRectF badge(0.5, 0.5, place.width() - 1, place.height() - 1);
+    const QString caption = QString::fromStdString(pAd.headline) + QStringLiteral(" \u203A");
+    constexpr int kFrames = 6;
+    Animation button;
+    for (int n = 0; n < kFrames; ++n) {
+        QImage frame = backdrop;
+        QPainter p(&frame);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        QLinearGradient sand(badge.topLeft(), badge.bottomLeft());
+        sand.setColorAt(0, kSand);
+        sand.setColorAt(1, kSandDeep);
+        p.setPen(QPen(QColor(196, 112, 30), 1));
+        p.setBrush(sand);
+        p.drawRoundedRect(badge, 6, 6);
+        p.setPen(kInk);
+        p.setFont(TextFont(12, true, caption, place.width() - 8));
+        p.drawText(badge, Qt::AlignCenter, caption);
+        // A shine sweeping across.
+        if (n > 0) {
+            const double x = -8 + (n - 1) * 14.0;
+            QLinearGradient shine(QPointF(x, 0), QPointF(x + 14, 0));
+            shine.setColorAt(0, QColor(255, 255, 255, 0));
+            shine.setColorAt(0.5, QColor(255, 255, 255, 120));
+            shine.setColorAt(1, QColor(255, 255, 255, 0));
+            QPainterPath clip;
+            clip.addRoundedRect(badge, 6, 6);
+            p.setClipPath(clip);
+            p.setPen(Qt::NoPen);
+            p.setBrush(shine);
+            p.drawRect(QRectF(x, 0, 14, place.height()));
+        }
+        p.end();
+        button.frames.push_back(frame);
+        button.delaysCs.push_back(n == 0 ? 250 : 8);
+    }
+    return button;
+}
+
+} // namespace
+
+std::vector<HouseAd> HouseAdPictures() {
+    using Icon = HouseAd::Icon;
+    return {
+        {"ads/banner_record.gif", 0, "Record in one click",
+         "Press Record, speak, press Stop: your message is ready", Icon::Microphone},
+        {"ads/banner_books.gif", 0, "Your address book is already here",
+         "BrisaMail reads the contacts of your mail program", Icon::Book},
+        {"ads/banner_tray.gif", 0, "Always at hand in the tray",
+         "Double-click the tray icon to send a voice message", Icon::Tray},
+        {"ads/button_help.gif", 5, "Help", "", Icon::None},
+        {"ads/button_keys.gif", 5, "Keys", "", Icon::None},
+        {"ads/button_faq.gif", 6, "FAQ", "", Icon::None},
+        {"ads/button_setup.gif", 6, "Setup", "", Icon::None},
+    };
+}
+
+Animation HouseAdAnimation(const HouseAd& pAd) {
+    return pAd.location == 0 ? HouseBanner(pAd) : HouseButton(pAd);
 }
 
 } // namespace brisa::art

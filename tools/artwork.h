@@ -71,6 +71,21 @@ Animation ZovidAnimation(const QImage& pSkin);
 // 468 x 60: the banner telling what the program does.
 Animation BannerAnimation();
 
+// The program's own advertisements, served from ads/ by its advertising
+// library (ads/ads.txt ties each to a help page): banners of 468 x 60 for
+// the banner space and buttons of 55 x 25 for the two partner-button spaces.
+struct HouseAd {
+    enum class Icon { Microphone, Book, Tray, None };
+    std::string file;     // below the program folder, "ads/..."
+    int location = 0;     // 0 banner, 5 and 6 the partner buttons
+    std::string headline; // banner headline or button caption
+    std::string line;     // banner second line (empty for a button)
+    Icon icon = Icon::None; // the banner's badge
+};
+std::vector<HouseAd> HouseAdPictures();
+// The picture of one of them: 468 x 60 for location 0, 55 x 25 otherwise.
+Animation HouseAdAnimation(const HouseAd& pAd);
+
 // The Outlook contacts window's skin, 398 x 142, without any text: the
 // button shapes and the panel of the two lists sit under the rectangles of
 // addressbook/outlook_layout.h.

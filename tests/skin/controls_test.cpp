@@ -110,5 +110,61 @@ TEST(WindowShape, BevelRingAroundAControl) {
     EXPECT_EQ(image.pixel(25, 15), qRgb(0, 0, 0)); // the control itself is untouched
 }
 
+TEST(WindowShape, AllSeventeenPointsForASecondaryWindow) {
+    // The options window: 445 x 369 pixels, so W = 443 and H = 367.
+    const QPolygon p = ShapePolygon(443, 367);
+    const QPolygon expected({QPoint(25, 1), QPoint(443, 1), QPoint(443, 344), QPoint(442, 347),
+                             QPoint(441, 349), QPoint(434, 358), QPoint(425, 365), QPoint(423, 366),
+                             QPoint(420, 367), QPoint(3, 367), QPoint(3, 22), QPoint(3, 20),
+                             QPoint(4, 18), QPoint(10, 11), QPoint(20, 3), QPoint(23, 2),
+                             QPoint(25, 1)});
+    EXPECT_EQ(p, expected);
+    QWidget w;
+    w.resize(445, 369);
+    const QRegion r = MakeWindowShape(&w);
+    EXPECT_EQ(r.boundingRect().topLeft(), QPoint(3, 1));
+    EXPECT_TRUE(r.contains(QPoint(442, 2)));    // square top-right corner
+    EXPECT_FALSE(r.contains(QPoint(444, 100))); // right of x = W
+    EXPECT_FALSE(r.contains(QPoint(440, 364))); // curved bottom-right corner
+}
+
+TEST(WindowShape, BevelLeavesAOnePixelGapAndPaintsItsCorners) {
+    QImage image(60, 40, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    {
+        QPainter p(&image);
+        DrawBevel(p, QRect(20, 10, 15, 13)); // right = 35, bottom = 23
+    }
+    const QRgb white = qRgb(255, 255, 255), grey = qRgb(128, 128, 128), black = qRgb(0, 0, 0);
+    EXPECT_EQ(image.pixel(19, 15), black); // the gap left of the control
+    EXPECT_EQ(image.pixel(25, 9), black);  // and above it
+    EXPECT_EQ(image.pixel(35, 15), black); // right at left + width
+    EXPECT_EQ(image.pixel(25, 23), black); // and at top + height
+    EXPECT_EQ(image.pixel(36, 8), white);  // the top edge runs over the right one
+    EXPECT_EQ(image.pixel(18, 24), white); // the left edge reaches the bottom
+    EXPECT_EQ(image.pixel(36, 24), grey);
+    EXPECT_EQ(image.pixel(17, 8), black); // nothing beyond the ring
+    EXPECT_EQ(image.pixel(37, 15), black);
+}
+
+TEST(WindowShape, BevelOfTwoUnitsHasTwoRings) {
+    QImage image(60, 60, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    {
+        QPainter p(&image);
+        DrawBevel(p, QRect(20, 20, 10, 10), 2, 1);
+    }
+    const QRgb white = qRgb(255, 255, 255), grey = qRgb(128, 128, 128), black = qRgb(0, 0, 0);
+    EXPECT_EQ(image.pixel(25, 16), white); // first ring: top - 4
+    EXPECT_EQ(image.pixel(25, 14), white); // second ring: top - 6
+    EXPECT_EQ(image.pixel(25, 15), black); // between them
+    EXPECT_EQ(image.pixel(16, 25), white); // left - 4
+    EXPECT_EQ(image.pixel(14, 25), white); // left - 6
+    EXPECT_EQ(image.pixel(32, 25), grey);  // right + 2
+    EXPECT_EQ(image.pixel(34, 25), grey);  // right + 4
+    EXPECT_EQ(image.pixel(25, 32), grey);
+    EXPECT_EQ(image.pixel(25, 34), grey);
+}
+
 } // namespace
 } // namespace brisa::test

@@ -4,6 +4,7 @@
 #include "tools/artwork.h"
 
 #include <QFile>
+#include <algorithm>
 #include <QMovie>
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -104,6 +105,31 @@ TEST_F(ArtFiles, AnimatedPicturesDecodeWithTheirSizesAndFrames) {
     }
     EXPECT_EQ(DecodeGif(File("logo.gif")).imageCount, 8);
     EXPECT_LT(File("brisa_banner.gif").size(), 200u * 1024u);
+}
+
+TEST_F(ArtFiles, HouseAdsHaveTheSizesOfTheirSpacesAndMove) {
+    ASSERT_TRUE(s_Written) << s_Error;
+    const std::vector<HouseAd> ads = HouseAdPictures();
+    ASSERT_GE(ads.size(), 4u);
+    const std::vector<std::string> names = ArtFileNames();
+    int banners = 0;
+    for (const HouseAd& ad : ads) {
+        SCOPED_TRACE(ad.file);
+        EXPECT_NE(std::find(names.begin(), names.end(), ad.file), names.end());
+        EXPECT_EQ(ad.file.rfind("ads/", 0), 0u);
+        const QSize size = ad.location == 0 ? QSize(468, 60) : QSize(55, 25);
+        banners += ad.location == 0 ? 1 : 0;
+        EXPECT_TRUE(ad.location == 0 || ad.location == 5 || ad.location == 6);
+        const auto decoded = DecodeGif(File(ad.file));
+        ASSERT_TRUE(decoded.ok);
+        EXPECT_EQ(decoded.size, size);
+        EXPECT_GT(decoded.imageCount, 1);
+        EXPECT_EQ(decoded.loopCount, -1);
+        for (std::size_t n = 1; n < decoded.frames.size(); ++n)
+            EXPECT_NE(decoded.frames[n], decoded.frames[n - 1]) << "frame " << n;
+        EXPECT_LT(File(ad.file).size(), 100u * 1024u);
+    }
+    EXPECT_GE(banners, 2);
 }
 
 TEST_F(ArtFiles, LogoRestsOnItsFirstFrame) {
