@@ -4,6 +4,7 @@
 #include "common/utilities.h"
 #include "language/translation.h"
 #include "platform/drives.h"
+#include "platform/linux/vcard_contacts.h"
 #include "settings/registry.h"
 
 #include <algorithm>
@@ -111,7 +112,24 @@ bool IsAddressBookName(std::string_view pName) {
     return NameKind(pName) != 0;
 }
 
+namespace {
+// The folder of vCard contact folders, without a trailing '/'; empty when
+// it does not exist.
+std::string ContactsRoot() {
+    std::string root = VCardContacts::DefaultRoot();
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    return FolderExists(root) ? root : std::string();
+}
+} // namespace
+
 std::string KindLabelOf(std::string_view pPath, const cKindLabels& pKinds) {
+    // The vCard contact folders are read through the contacts window, like
+    // the Outlook kind's personal folders.
+    if (const std::string root = ContactsRoot(); !root.empty()) {
+        std::string_view path = pPath;
+        while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+        if (path == root) return LabelByKind(3, pKinds);
+    }
     const size_t slash = pPath.find_last_of('/');
     const std::string_view name = slash == std::string_view::npos ? pPath : pPath.substr(slash + 1);
     if (const int kind = NameKind(name); kind != 0)
@@ -132,6 +150,13 @@ std::string SearchAddressBooks(const std::string& pDrive, const cSearchProgress&
     if (folder.empty())
         return result;
     ScanFolder(folder, result, pProgress);
+    // The contact folders live below a dot folder the search does not enter;
+    // they belong to the drive they are on.
+    if (const std::string root = ContactsRoot();
+        !root.empty() && root.find('\t') == std::string::npos &&
+        (folder == "/" || root == folder || root.rfind(folder + "/", 0) == 0) &&
+        result.find(root + "\t") == std::string::npos)
+        result += root + "\t";
     return result;
 }
 

@@ -473,12 +473,13 @@ void LoadAddressBook(cAddressList& pList, const cKindLabels& pKinds,
     std::string value = gRegistry->AddressBook();
     const std::string label = NextToken(value, "\t", true);
     const std::string& path = value;
-    if (path.empty() || !FileExists(path))
-        return;
-
     auto is = [&](const std::string& pKind) {
         return !pKind.empty() && EqualsNoCase(label, pKind);
     };
+    // The contacts kind also names the folder of vCard contact folders.
+    if (path.empty() || !(FileExists(path) || (is(pKinds.Pst) && FolderExists(path))))
+        return;
+
     if (is(pKinds.AddrBkList)) {
         ReadAddrBkList(path, pList);
     } else if (is(pKinds.Wab)) {
