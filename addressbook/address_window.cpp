@@ -195,8 +195,7 @@ void frmAddresses::cmdSet_Click() {
 
 void frmAddresses::cmdHelp_Click() {
     PlayClick();
-    if (m_Services.shell)
-        m_Services.shell->Open(ProgramPath("/htm/startup.htm"), ProgramFolder());
+    OpenStartupHelp(m_Services);
 }
 
 void frmAddresses::Form_KeyPress(int pKeyAscii) {
@@ -206,25 +205,9 @@ void frmAddresses::Form_KeyPress(int pKeyAscii) {
 
 void frmAddresses::Form_KeyDown(int pKeyCode, int pShift) {
     (void)pShift;
-    if (pKeyCode == 112 && m_Services.shell)
-        m_Services.shell->Open(ProgramPath("/htm/startup.htm"), ProgramFolder());
+    if (pKeyCode == 112) OpenStartupHelp(m_Services);
 }
 
-void frmAddresses::keyPressEvent(QKeyEvent* pEvent) {
-    if (pEvent->key() == Qt::Key_Escape) {
-        Form_KeyPress(27);
-        return;
-    }
-    if (pEvent->key() == Qt::Key_F1) {
-        Form_KeyDown(112, 0);
-        return;
-    }
-    cSkinnedWindow::keyPressEvent(pEvent);
-}
-
-void frmAddresses::PlayClick() {
-    if (SoundsEnabled() && m_Services.sound)
-        m_Services.sound->Play(ProgramPath("/sounds/click.wav"), SND_ASYNC);
-}
+void frmAddresses::PlayClick() { PlayClickSound(m_Services); }
 
 } // namespace brisa

@@ -63,7 +63,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* pEvent) override;
-    void keyPressEvent(QKeyEvent* pEvent) override;
+    void OnKeyAscii(int pKeyAscii) override { Form_KeyPress(pKeyAscii); }
+    void OnKeyDown(int pKeyCode) override { Form_KeyDown(pKeyCode, 0); }
 
 private:
     void CreateControls();

@@ -104,10 +104,7 @@ frmOutlook::~frmOutlook() {
     m_Outlook.reset();
 }
 
-void frmOutlook::PlayClick() {
-    if (SoundsEnabled() && m_Services.sound)
-        m_Services.sound->Play(ProgramPath("/sounds/click.wav"), SND_ASYNC);
-}
+void frmOutlook::PlayClick() { PlayClickSound(m_Services); }
 
 void frmOutlook::Form_Load() {
     if (m_Loaded)
@@ -222,8 +219,7 @@ void frmOutlook::cmdClose_Click() {
 
 void frmOutlook::cmdHelp_Click() {
     PlayClick();
-    if (m_Services.shell)
-        m_Services.shell->Open(ProgramPath("/htm/startup.htm"), ProgramFolder());
+    OpenStartupHelp(m_Services);
 }
 
 void frmOutlook::Form_KeyPress(int pKeyAscii) {
@@ -238,15 +234,6 @@ void frmOutlook::showEvent(QShowEvent* pEvent) {
         if (m_EndedDuringLoad)
             QTimer::singleShot(0, this, [this] { hide(); });
     }
-}
-
-void frmOutlook::keyPressEvent(QKeyEvent* pEvent) {
-    if (pEvent->key() == Qt::Key_Escape) {
-        Form_KeyPress(27);
-        pEvent->accept();
-        return;
-    }
-    cSkinnedWindow::keyPressEvent(pEvent);
 }
 
 void frmOutlook::closeEvent(QCloseEvent* pEvent) {

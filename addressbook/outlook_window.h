@@ -69,7 +69,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* pEvent) override;
-    void keyPressEvent(QKeyEvent* pEvent) override;
+    void OnKeyAscii(int pKeyAscii) override { Form_KeyPress(pKeyAscii); }
     void closeEvent(QCloseEvent* pEvent) override;
 
 private:

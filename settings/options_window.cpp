@@ -628,8 +628,7 @@ void frmOptions::HideWindow() {
 
 void frmOptions::cmdHelp_Click() {
     PlayClick();
-    if (m_Services.shell)
-        m_Services.shell->Open(ProgramPath("/htm/startup.htm"), ProgramFolder());
+    OpenStartupHelp(m_Services);
 }
 
 void frmOptions::Form_KeyPress(int pKeyAscii) {
@@ -639,20 +638,7 @@ void frmOptions::Form_KeyPress(int pKeyAscii) {
 
 void frmOptions::Form_KeyDown(int pKeyCode, int pShift) {
     (void)pShift;
-    if (pKeyCode == 112 && m_Services.shell)
-        m_Services.shell->Open(ProgramPath("/htm/startup.htm"), ProgramFolder());
-}
-
-void frmOptions::keyPressEvent(QKeyEvent* pEvent) {
-    if (pEvent->key() == Qt::Key_Escape) {
-        Form_KeyPress(27);
-        return;
-    }
-    if (pEvent->key() == Qt::Key_F1) {
-        Form_KeyDown(112, 0);
-        return;
-    }
-    cSkinnedWindow::keyPressEvent(pEvent);
+    if (pKeyCode == 112) OpenStartupHelp(m_Services);
 }
 
 // ---- Address Books page -----------------------------------------------------------------------
@@ -710,10 +696,7 @@ void frmOptions::FillBookList() {
 
 // ---- helpers ------------------------------------------------------------------------------
 
-void frmOptions::PlayClick() {
-    if (SoundsEnabled() && m_Services.sound)
-        m_Services.sound->Play(ProgramPath("/sounds/click.wav"), SND_ASYNC);
-}
+void frmOptions::PlayClick() { PlayClickSound(m_Services); }
 
 bool frmOptions::eventFilter(QObject* pWatched, QEvent* pEvent) {
     if ((pWatched == lblPlayNavigationSounds || pWatched == lblAutorun) &&

@@ -1,12 +1,17 @@
 #include "skin/skinned_window.h"
 
 #include "common/globals.h"
+#include "common/utilities.h"
 #include "platform/program_folder.h"
+#include "platform/services.h"
+#include "platform/shell.h"
+#include "platform/sound.h"
 #include "skin/label_button.h"
 #include "skin/window_drag.h"
 #include "skin/window_shape.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
@@ -96,6 +101,29 @@ void cSkinnedWindow::paintEvent(QPaintEvent*) {
         if (!w->isHidden()) DrawBevel(p, w->geometry());
     if (gLargeFonts && !m_SkinOk)
         for (QWidget* w : m_FallbackBevelled) DrawBevel(p, w->geometry());
+}
+
+void cSkinnedWindow::keyPressEvent(QKeyEvent* pEvent) {
+    if (pEvent->key() == Qt::Key_Escape) {
+        OnKeyAscii(27);
+        pEvent->accept();
+        return;
+    }
+    if (pEvent->key() == Qt::Key_F1) {
+        OnKeyDown(112);
+        pEvent->accept();
+        return;
+    }
+    QWidget::keyPressEvent(pEvent);
+}
+
+void PlayClickSound(const Services& pServices) {
+    if (SoundsEnabled() && pServices.sound)
+        pServices.sound->Play(ProgramPath("/sounds/click.wav"), SND_ASYNC);
+}
+
+void OpenStartupHelp(const Services& pServices) {
+    if (pServices.shell) pServices.shell->Open(ProgramPath("/htm/startup.htm"), ProgramFolder());
 }
 
 } // namespace brisa

@@ -20,6 +20,12 @@ class QLabel;
 namespace brisa {
 
 class cLabelButton;
+struct Services;
+
+// The click of a button when interface sounds are on.
+void PlayClickSound(const Services& pServices);
+// Opens the help page on getting started.
+void OpenStartupHelp(const Services& pServices);
 class cWindowDrag;
 
 class cSkinnedWindow : public QWidget {
@@ -65,6 +71,12 @@ public:
     QRegion m_WindowRegion;
 
 protected:
+    // Esc reaches the window's key-press handler as character 27, F1 its
+    // key-down handler as key code 112.
+    virtual void OnKeyAscii(int pKeyAscii) { (void)pKeyAscii; }
+    virtual void OnKeyDown(int pKeyCode) { (void)pKeyCode; }
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
     // A label button placed at its designed rectangle and taking part in
     // hover highlighting.
     cLabelButton* AddButton(const char* pName, const QString& pCaption, QRect pDesign);
