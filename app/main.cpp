@@ -1,14 +1,21 @@
 // BrisaMail: records a voice message and sends it.
 #include "app/main_window.h"
 
+#include "ads/house_ads.h"
+#include "platform/drives.h"
 #include "platform/file_registry.h"
 #include "platform/icons.h"
 #include "platform/linux/alsa_mixer.h"
 #include "platform/linux/alsa_sound.h"
+#include "platform/linux/alsa_wave_backend.h"
 #include "platform/linux/dbus_single_instance.h"
 #include "platform/linux/linux_services.h"
+#include "platform/linux/vcard_contacts.h"
+#include "platform/mci_interpreter.h"
+#include "sending/sender_process.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char** argv) {
     // The windows follow the display's dpi themselves (large-font layout).
@@ -32,7 +39,7 @@ int main(int argc, char** argv) {
     brisa::QtMessageBox messageBox;
     brisa::DesktopShell shell;
     brisa::AlsaSoundPlayer sound;
-    brisa::NoWaveDevice mci;
+    brisa::MciInterpreter mci([] { return std::make_unique<brisa::AlsaWaveBackend>(); });
     brisa::AlsaMixer mixer;
     brisa::QtTrayIcon tray;
     brisa::DBusSingleInstance instance;
@@ -50,10 +57,23 @@ int main(int argc, char** argv) {
     services.tray = &tray;
     services.instance = &instance;
     services.modal = &modal;
+    brisa::VCardContacts contacts;
+    services.contacts = &contacts;
+    brisa::LinuxDriveList drives;
+    services.drives = &drives;
+    brisa::HouseAds houseAds(&shell);
+    services.ads = &houseAds;
+    services.newSender = [] { return std::make_unique<brisa::SenderProcess>(); };
 
     brisa::frmMM window(services, commandLine);
     window.Form_Load();
     if (window.IsSecondCopy()) return 0;
     if (window.IsUnloaded()) return 0;
+    // For start-up measurements: BRISAMAIL_EXIT_WHEN_SHOWN=1 ends the program
+    // as soon as the event loop has shown the window; a larger number is how
+    // many milliseconds it stays idle before it ends.
+    if (const int exitAfter = qEnvironmentVariableIntValue("BRISAMAIL_EXIT_WHEN_SHOWN");
+        exitAfter > 0)
+        QTimer::singleShot(exitAfter == 1 ? 0 : exitAfter, &app, [] { QCoreApplication::exit(0); });
     return QApplication::exec();
 }

@@ -89,6 +89,9 @@ frmMM::~frmMM() {
         bool cancel = false;
         Form_Unload(cancel);
     }
+    // The controls go with the base class, after this window's own part:
+    // nothing they report on their way out may reach its handlers.
+    for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
 }
 
 // ---- controls ---------------------------------------------------------------

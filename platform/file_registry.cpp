@@ -499,6 +499,11 @@ bool FileRegistry::Load(Content& pContent, bool& pDamaged, std::string* pRaw) {
 }
 
 bool FileRegistry::Save(const Content& pContent, bool pDamaged, const std::string& pRaw) {
+    // A write that would leave the file as it is (a setting stored again
+    // with the value it has) does not touch the disk.
+    const std::string text = Format(pContent);
+    if (!pDamaged && !pRaw.empty() && text == pRaw) return true;
+
     const std::string target = WriteTarget(m_File);
     const auto slash = target.find_last_of('/');
     const std::string folder =
@@ -514,8 +519,8 @@ bool FileRegistry::Save(const Content& pContent, bool pDamaged, const std::strin
     if (pDamaged) {
         bool saved = false;
         for (int n = 0; n < 1000 && !saved; ++n) {
-            const std::string backup =
-                folder + "/" + base + ".bak" + (n == 0 ? std::string() : "." + std::to_string(n));
+            std::string backup = folder + "/" + base + ".bak";
+            if (n > 0) backup.append(".").append(std::to_string(n));
             bool existed = false;
             saved = WriteNewFile(backup, pRaw, existed);
             if (!saved && !existed) return false;
@@ -527,15 +532,18 @@ bool FileRegistry::Save(const Content& pContent, bool pDamaged, const std::strin
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-    bool ok = WriteAll(fd, Format(pContent)) && ::fsync(fd) == 0;
+    const bool existed = ::stat(target.c_str(), &st) == 0;
+    if (existed) ::fchmod(fd, st.st_mode & 07777);
+    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
     if (!ok) {
         ::unlink(temp.c_str());
         return false;
     }
-    SyncFolder(folder);
+    // A new file's name is made lasting at once; a replaced one keeps its
+    // old, complete content until the folder reaches the disk by itself.
+    if (!existed) SyncFolder(folder);
     return true;
 }
 

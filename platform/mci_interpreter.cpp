@@ -513,10 +513,8 @@ bool MciInterpreter::SaveWave(const std::string& pPath, const WaveFormat& pForma
         ok = ok && left == 0 && (padding == 0 || WriteAll(file, "", 1));
     }
     int error = ok ? 0 : (errno ? errno : EIO);
-    if (ok && ::fsync(file) != 0) {
-        ok = false;
-        error = errno;
-    }
+    // Not forced to the disk: a recording is a working file that is packed
+    // right away, and start-up deletes any that a crash left behind.
     if (::close(file) != 0 && ok) {
         ok = false;
         error = errno;

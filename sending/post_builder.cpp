@@ -7,6 +7,7 @@
 #include "platform/system_info.h"
 #include "settings/registry.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -137,35 +139,44 @@ std::string BareName(const std::string& pPath) {
     return slash == std::string::npos ? pPath : pPath.substr(slash + 1);
 }
 
-bool ReadArchive(const std::string& pPath, std::string& pBytes) {
-    // Non-blocking so that a named pipe in its place cannot stop the program.
-    const int fd = ::open(pPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (ok) {
-        pBytes.resize(static_cast<size_t>(info.st_size));
-        size_t done = 0;
-        while (ok && done < pBytes.size()) {
-            const ssize_t n = ::read(fd, pBytes.data() + done, pBytes.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                ok = false;
-            else
-                done += static_cast<size_t>(n);
-        }
-        // A file that grew meanwhile is taken as far as it was long.
+// The archive, open for reading, with its length when it was opened. Its
+// bytes are copied into the post file as that is written, never held whole
+// in memory.
+class ArchiveFile {
+public:
+    ArchiveFile() = default;
+    ~ArchiveFile() {
+        if (m_Fd >= 0)
+            ::close(m_Fd);
     }
-    ::close(fd);
-    return ok;
-}
+    ArchiveFile(const ArchiveFile&) = delete;
+    ArchiveFile& operator=(const ArchiveFile&) = delete;
 
-bool WriteAll(int pFd, const std::string& pBytes) {
+    // False when pPath is not a regular file that can be read.
+    bool Open(const std::string& pPath) {
+        // Non-blocking so that a named pipe in its place cannot stop the program.
+        m_Fd = ::open(pPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (m_Fd < 0)
+            return false;
+        struct stat info {};
+        if (::fstat(m_Fd, &info) != 0 || !S_ISREG(info.st_mode))
+            return false;
+        m_Size = static_cast<uint64_t>(info.st_size);
+        return true;
+    }
+    int Fd() const { return m_Fd; }
+    // A file that grows meanwhile is taken as far as it was long.
+    uint64_t Size() const { return m_Size; }
+
+private:
+    int m_Fd = -1;
+    uint64_t m_Size = 0;
+};
+
+bool WriteAll(int pFd, const char* pData, size_t pLength) {
     size_t done = 0;
-    while (done < pBytes.size()) {
-        const ssize_t n = ::write(pFd, pBytes.data() + done, pBytes.size() - done);
+    while (done < pLength) {
+        const ssize_t n = ::write(pFd, pData + done, pLength - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -173,6 +184,49 @@ bool WriteAll(int pFd, const std::string& pBytes) {
         done += static_cast<size_t>(n);
     }
     return true;
+}
+
+bool WriteAll(int pFd, const std::string& pBytes) {
+    return WriteAll(pFd, pBytes.data(), pBytes.size());
+}
+
+enum class CopyResult { Copied, ReadFailed, WriteFailed };
+
+// Copies the archive's bytes to the end of pTarget: inside the kernel where
+// the file systems allow it, otherwise through a small buffer.
+CopyResult CopyArchive(const ArchiveFile& pArchive, int pTarget) {
+    uint64_t left = pArchive.Size();
+    off_t offset = 0;
+    while (left > 0) {
+        const size_t piece = static_cast<size_t>(std::min<uint64_t>(left, 1u << 30));
+        const ssize_t n = ::copy_file_range(pArchive.Fd(), &offset, pTarget, nullptr, piece, 0);
+        if (n > 0) {
+            left -= static_cast<uint64_t>(n);
+            continue;
+        }
+        if (n == 0)
+            return CopyResult::ReadFailed; // the archive ended early
+        if (errno == EINTR)
+            continue;
+        break; // not possible here: the buffer below tells which side failed
+    }
+    if (left == 0)
+        return CopyResult::Copied;
+    constexpr size_t kBuffer = 256 * 1024;
+    const std::unique_ptr<char[]> buffer(new char[kBuffer]);
+    while (left > 0) {
+        const ssize_t n = ::pread(pArchive.Fd(), buffer.get(),
+                                  static_cast<size_t>(std::min<uint64_t>(left, kBuffer)), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return CopyResult::ReadFailed;
+        if (!WriteAll(pTarget, buffer.get(), static_cast<size_t>(n)))
+            return CopyResult::WriteFailed;
+        offset += n;
+        left -= static_cast<uint64_t>(n);
+    }
+    return CopyResult::Copied;
 }
 
 // Moves the finished temporary file to its final name without replacing an
@@ -192,14 +246,23 @@ int MoveIntoPlace(const std::string& pTemp, const std::string& pFinal) {
     return 0;
 }
 
-// Writes pBytes as a new post in pOutbox named after pTime (or a later free
-// second); the post's path, or "" on failure.
-std::string WritePostFile(const std::string& pOutbox, std::tm pTime, const std::string& pBytes) {
+// Writes a new post in pOutbox named after pTime (or a later free second):
+// pBefore, the archive's bytes, pAfter. The post's path, or "" on failure;
+// pArchiveFailed tells a failure to read the archive from one to write.
+std::string WritePostFile(const std::string& pOutbox, std::tm pTime, const std::string& pBefore,
+                          const ArchiveFile& pArchive, const std::string& pAfter,
+                          bool& pArchiveFailed) {
+    pArchiveFailed = false;
     std::string temp = pOutbox + "/." + PostFileName(pTime) + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return {};
-    const bool written = WriteAll(fd, pBytes);
+    bool written = WriteAll(fd, pBefore);
+    if (written) {
+        const CopyResult copied = CopyArchive(pArchive, fd);
+        pArchiveFailed = copied == CopyResult::ReadFailed;
+        written = copied == CopyResult::Copied && WriteAll(fd, pAfter);
+    }
     if (::close(fd) != 0 || !written) {
         ::unlink(temp.c_str());
         return {};
@@ -233,14 +296,9 @@ std::string PostZone(int pBias) {
     // from zero.
     const double halfHours = std::nearbyint(static_cast<double>(pBias) / 30.0);
     const long hours = std::lround(halfHours / 2.0);
-    std::string text =
-        (hours < 0 ? "-" : "") + TwoDigits(static_cast<int>(std::labs(hours))) + "00";
     // UTC = local + bias, so the sign of the offset is the other way round.
-    if (!text.empty() && text.front() == '-')
-        text.erase(0, 1);
-    else
-        text.insert(text.begin(), '-');
-    return text;
+    const std::string digits = TwoDigits(static_cast<int>(std::labs(hours))) + "00";
+    return hours < 0 ? digits : std::string("-").append(digits);
 }
 
 std::string PostDate(const std::tm& pTime) {
@@ -336,22 +394,26 @@ int BuildPost(const PostRequest& pRequest, std::string& pSubject, std::string& p
     row("Content-Type: application/x-zip-compressed");
     row("");
 
-    // 5. The archive's bytes, unchanged.
-    std::string archive;
-    if (!ReadArchive(pMessageFile, archive))
+    // 5. The archive's bytes, unchanged (copied in as the post is written).
+    ArchiveFile archive;
+    if (!archive.Open(pMessageFile))
         return kPostArchiveUnreadable;
 
     // 6. The closing rows.
-    std::string body = Utf8ToCp1252(text);
-    body += archive;
-    body += std::string(kCrLf) + kCrLf + delimiter + "--" + kCrLf;
+    const std::string before = Utf8ToCp1252(text);
+    const std::string after = std::string(kCrLf) + kCrLf + delimiter + "--" + kCrLf;
+    const uint64_t bodyLength = before.size() + archive.Size() + after.size();
 
-    // 7. - 9. The whole post in one piece, under the time of this moment.
-    const std::string post = Utf8ToCp1252(head) + "Content-Length: " + std::to_string(body.size()) +
-                             kCrLf + kCrLf + body;
+    // 7. - 9. The whole post, under the time of this moment.
+    const std::string requestHead = Utf8ToCp1252(head) + "Content-Length: " +
+                                    std::to_string(bodyLength) + kCrLf + kCrLf;
     const std::string folder =
         pRequest.programFolder.empty() ? ProgramFolder() : pRequest.programFolder;
-    const std::string path = WritePostFile(folder + "/outbox", clock(), post);
+    bool archiveFailed = false;
+    const std::string path = WritePostFile(folder + "/outbox", clock(), requestHead + before,
+                                           archive, after, archiveFailed);
+    if (archiveFailed)
+        return kPostArchiveUnreadable;
     if (path.empty()) {
         pMessageFile.clear();
         return kPostNotWritable;

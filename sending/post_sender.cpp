@@ -150,6 +150,11 @@ public:
         return 0;
     }
     int Read(std::string& pBytes) {
+        // Room for the whole file at once: growing step by step would copy
+        // a large post over and over.
+        struct stat info {};
+        if (::fstat(m_Fd, &info) == 0 && info.st_size > 0)
+            pBytes.reserve(static_cast<size_t>(info.st_size));
         char buffer[65536];
         for (;;) {
             const ssize_t n = ::read(m_Fd, buffer, sizeof buffer);
@@ -181,13 +186,6 @@ long EnvironmentSeconds(const char* pName, long pDefault) {
     return (end && *end == '\0' && value > 0) ? value : pDefault;
 }
 
-std::string Blanked(std::string pText) {
-    for (auto& c : pText)
-        if (c == '\t' || c == '\r' || c == '\n')
-            c = ' ';
-    return pText;
-}
-
 } // namespace
 
 void ApplyTimeoutEnvironment(SenderOptions& pOptions) {
@@ -197,17 +195,13 @@ void ApplyTimeoutEnvironment(SenderOptions& pOptions) {
     pOptions.totalTimeout = EnvironmentSeconds("BRISA_SENDER_TOTAL_TIMEOUT", pOptions.totalTimeout);
 }
 
-bool IsPostFileName(std::string_view pName) {
-    if (pName.size() != 16 || pName.substr(12) != ".txt")
-        return false;
-    return std::all_of(pName.begin(), pName.begin() + 12,
-                       [](char c) { return c >= '0' && c <= '9'; });
-}
+namespace {
 
-bool SplitPost(const std::string& pBytes, std::vector<std::string>& pHeaders, std::string& pBody,
-               std::string& pProblem) {
+// SplitPost without copying the body: pBodyStart receives where it begins.
+bool SplitPostAt(std::string_view pBytes, std::vector<std::string>& pHeaders, size_t& pBodyStart,
+                 std::string& pProblem) {
     pHeaders.clear();
-    pBody.clear();
+    pBodyStart = 0;
     size_t position = 0;
     for (;;) {
         const auto end = pBytes.find('\n', position);
@@ -215,7 +209,7 @@ bool SplitPost(const std::string& pBytes, std::vector<std::string>& pHeaders, st
             pProblem = "it has no empty line before its body";
             return false;
         }
-        std::string line = pBytes.substr(position, end - position);
+        std::string line(pBytes.substr(position, end - position));
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         position = end + 1;
@@ -231,7 +225,7 @@ bool SplitPost(const std::string& pBytes, std::vector<std::string>& pHeaders, st
         }
         pHeaders.push_back(line);
     }
-    pBody = pBytes.substr(position);
+    const size_t bodyLength = pBytes.size() - position;
     for (const auto& header : pHeaders) {
         if (!StartsWithNoCase(header, "Content-Length:"))
             continue;
@@ -239,12 +233,25 @@ bool SplitPost(const std::string& pBytes, std::vector<std::string>& pHeaders, st
         const bool digits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
             return c >= '0' && c <= '9';
         });
-        if (!digits || text.size() > 18 || std::stoull(text) != pBody.size()) {
-            pProblem = "its body is " + std::to_string(pBody.size()) +
+        if (!digits || text.size() > 18 || std::stoull(text) != bodyLength) {
+            pProblem = "its body is " + std::to_string(bodyLength) +
                        " bytes long, its Content-Length says " + text;
             return false;
         }
     }
+    pBodyStart = position;
+    return true;
+}
+
+} // namespace
+
+bool SplitPost(const std::string& pBytes, std::vector<std::string>& pHeaders, std::string& pBody,
+               std::string& pProblem) {
+    pBody.clear();
+    size_t start = 0;
+    if (!SplitPostAt(pBytes, pHeaders, start, pProblem))
+        return false;
+    pBody = pBytes.substr(start);
     return true;
 }
 
@@ -276,9 +283,11 @@ DeliveryResult DeliverPost(const std::string& pPostFile, const SenderOptions& pO
         return result;
     }
 
+    // The body is sent from where it lies in the file's bytes, not copied.
     std::vector<std::string> headers;
-    std::string body, problem;
-    if (!SplitPost(bytes, headers, body, problem)) {
+    std::string problem;
+    size_t bodyStart = 0;
+    if (!SplitPostAt(bytes, headers, bodyStart, problem)) {
         result.outcome = Delivery::Damaged;
         done.status = "The message file is damaged (" + problem + "): " + pPostFile;
         MarkWaiting(done, outbox);
@@ -316,6 +325,7 @@ DeliveryResult DeliverPost(const std::string& pPostFile, const SenderOptions& pO
 #endif
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_POST, 1L);
+    const std::string_view body = std::string_view(bytes).substr(bodyStart);
     curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
     curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, headerList.get());
@@ -431,39 +441,6 @@ SenderDone DeliverOutbox(const std::string& pOutbox, const SenderOptions& pOptio
         MarkWaiting(done, pOutbox);
     }
     return done;
-}
-
-std::string FormatDoneLine(const SenderDone& pDone) {
-    return "DONE\t" + Blanked(pDone.status) + "\t" + std::to_string(pDone.notifyTime) + "\t" +
-           Blanked(pDone.specialCaption) + "\t" + Blanked(pDone.specialTarget) + "\n";
-}
-
-bool ParseDoneLine(std::string_view pLine, SenderDone& pDone) {
-    while (!pLine.empty() && (pLine.back() == '\n' || pLine.back() == '\r'))
-        pLine.remove_suffix(1);
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        const auto tab = pLine.find('\t', start);
-        fields.emplace_back(pLine.substr(
-            start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
-        if (tab == std::string_view::npos)
-            break;
-        start = tab + 1;
-    }
-    if (fields.size() != 5 || fields[0] != "DONE")
-        return false;
-    SenderDone done;
-    done.status = fields[1];
-    char* end = nullptr;
-    const long time = std::strtol(fields[2].c_str(), &end, 10);
-    done.notifyTime = (!fields[2].empty() && end && *end == '\0')
-                          ? static_cast<int>(std::clamp(time, 0L, 32767L))
-                          : 0;
-    done.specialCaption = fields[3];
-    done.specialTarget = fields[4];
-    pDone = done;
-    return true;
 }
 
 int RunSender(const std::vector<std::string>& pArguments, std::string& pReport) {

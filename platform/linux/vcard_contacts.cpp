@@ -130,6 +130,14 @@ struct Folder {
     fs::path path;
 };
 
+Folder MakeFolder(int pType, std::string pName, fs::path pPath) {
+    Folder folder;
+    folder.info.DefaultItemType = pType;
+    folder.info.Name = std::move(pName);
+    folder.path = std::move(pPath);
+    return folder;
+}
+
 class VCardNameSpace : public IContactNameSpace {
 public:
     explicit VCardNameSpace(fs::path pRoot) : m_Root(std::move(pRoot)) {}
@@ -205,12 +213,12 @@ private:
         for (const fs::directory_entry& entry : entries)
             ownCards = ownCards || IsVcfFile(entry);
         if (ownCards)
-            pFolders.push_back({{kContactItemType, Unique(store->name, taken)}, store->path});
+            pFolders.push_back(MakeFolder(kContactItemType, Unique(store->name, taken), store->path));
         for (const fs::directory_entry& entry : entries) {
             if (!IsFolderEntry(entry))
                 continue;
             const int type = HoldsVcf(entry.path()) ? kContactItemType : 0;
-            pFolders.push_back({{type, Unique(DisplayName(entry.path()), taken)}, entry.path()});
+            pFolders.push_back(MakeFolder(type, Unique(DisplayName(entry.path()), taken), entry.path()));
         }
         return true;
     }

@@ -1,0 +1,45 @@
+// One address-book reader on arbitrary file bytes, read from memory. The
+// reader is chosen when the target is built (BRISA_FUZZ_READER):
+// 1 AddrBk.lst, 2 .wab, 3 abook.nab, 4 LDIF, 5 nndbase.txt.
+#include "addressbook/readers.h"
+#include "fuzz/fuzz_support.h"
+
+#ifndef BRISA_FUZZ_READER
+#error "BRISA_FUZZ_READER names the reader this target runs"
+#endif
+
+using namespace brisa;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t pSize) {
+    const cMemorySource file(fuzz::Bytes(pData, pSize));
+    cAddressList list;
+    list.AddEntry("left over", "from@before.example"); // every reader starts afresh
+    size_t most = SIZE_MAX;
+    bool sorted = true;
+#if BRISA_FUZZ_READER == 1
+    ReadAddrBkList(file, list);
+    most = pSize / 1658;
+#elif BRISA_FUZZ_READER == 2
+    ReadWabFile(file, list);
+    most = 255;
+#elif BRISA_FUZZ_READER == 3
+    ReadNabFile(file, list);
+    most = 255;
+#elif BRISA_FUZZ_READER == 4
+    ReadLdifFile(file, list);
+#elif BRISA_FUZZ_READER == 5
+    ReadNicknameFile(file, list);
+    sorted = false; // expansion rewrites rows in place
+#endif
+    const auto& rows = list.Rows();
+    FUZZ_CHECK(rows.size() <= most);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const std::string& row = rows[i];
+        FUZZ_CHECK(row.find('\t') != std::string::npos);
+        FUZZ_CHECK(row != "left over\tfrom@before.example");
+        FUZZ_CHECK(fuzz::IsUtf8(row));
+        if (sorted && i > 0)
+            FUZZ_CHECK(CompareNoCase(rows[i - 1], row) <= 0);
+    }
+    return 0;
+}
