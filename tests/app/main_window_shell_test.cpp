@@ -9,6 +9,7 @@
 #include "settings/registry.h"
 #include "skin/anigif.h"
 #include "skin/label_button.h"
+#include "tests/app/window_fixture.h"
 #include "tests/fakes/fakes.h"
 #include "tests/support/temp_env.h"
 
@@ -32,40 +33,10 @@
 namespace brisa::test {
 namespace {
 
-const std::string kProgramKey = "SOFTWARE\\BrisaMail, Inc.\\BrisaMailer";
-
 using Writes = std::vector<std::pair<MixerLine, uint32_t>>;
 
-class MainWindowShell : public ::testing::Test {
+class MainWindowShell : public MainWindowTest {
 protected:
-    void SetUp() override {
-        const std::string from = std::string(BRISA_SOURCE_DIR) + "/data/lang/00000409.txt";
-        WriteFile(env.Path("lang/00000409.txt"), ReadFile(from));
-    }
-    void TearDown() override {
-        window.reset();
-        gLargeFonts = false;
-        gScaleX = gScaleY = 1.0f;
-    }
-
-    frmMM& Start(const std::string& pCommandLine = "") {
-        services = fakes.Wire();
-        window = std::make_unique<frmMM>(services, pCommandLine);
-        window->Form_Load();
-        return *window;
-    }
-    std::string Setting(const std::string& pName) {
-        std::string data;
-        if (!fakes.registry.QueryValue(RootKey::LocalMachine, kProgramKey, pName, data)) return "<missing>";
-        return data.substr(0, data.find('\0'));
-    }
-    void Put(const std::string& pName, const std::string& pValue) {
-        fakes.registry.Put(RootKey::LocalMachine, kProgramKey, pName, pValue + '\0');
-    }
-    void Exit() {
-        window->mnuFileExit_Click();
-        window->tmrAdvertise_Timer();
-    }
     // Lets the slider's own notification reach the window.
     static void Settle() {
         for (int i = 0; i < 3; ++i) QApplication::processEvents();
@@ -73,11 +44,6 @@ protected:
     static bool SameIcon(const QIcon& a, const QIcon& b) {
         return a.pixmap(32).toImage() == b.pixmap(32).toImage();
     }
-
-    TempEnv env;
-    FakeServices fakes;
-    Services services;
-    std::unique_ptr<frmMM> window;
 };
 
 // ---- the slider class -------------------------------------------------------------

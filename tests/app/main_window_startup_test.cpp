@@ -8,8 +8,7 @@
 #include "settings/registry.h"
 #include "skin/anigif.h"
 #include "skin/label_button.h"
-#include "tests/fakes/fakes.h"
-#include "tests/support/temp_env.h"
+#include "tests/app/window_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,48 +24,9 @@
 namespace brisa::test {
 namespace {
 
-const std::string kProgramKey = "SOFTWARE\\BrisaMail, Inc.\\BrisaMailer";
 const std::string kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-class MainWindowStartup : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const char* id : {"00000409", "00000407"}) {
-            const std::string from = std::string(BRISA_SOURCE_DIR) + "/data/lang/" + id + ".txt";
-            WriteFile(env.Path(std::string("lang/") + id + ".txt"), ReadFile(from));
-        }
-    }
-    void TearDown() override {
-        window.reset();
-        gLargeFonts = false;
-        gScaleX = gScaleY = 1.0f;
-    }
-
-    frmMM& Start(const std::string& pCommandLine = "") {
-        services = fakes.Wire();
-        window = std::make_unique<frmMM>(services, pCommandLine);
-        window->Form_Load();
-        return *window;
-    }
-    std::string Setting(const std::string& pName, const std::string& pKey = kProgramKey) {
-        std::string data;
-        if (!fakes.registry.QueryValue(RootKey::LocalMachine, pKey, pName, data)) return "<missing>";
-        return data.substr(0, data.find('\0'));
-    }
-    void Put(const std::string& pName, const std::string& pValue) {
-        fakes.registry.Put(RootKey::LocalMachine, kProgramKey, pName, pValue + '\0');
-    }
-    // Runs the two stages of Exit.
-    void Exit() {
-        window->mnuFileExit_Click();
-        window->tmrAdvertise_Timer();
-    }
-
-    TempEnv env;
-    FakeServices fakes;
-    Services services;
-    std::unique_ptr<frmMM> window;
-};
+class MainWindowStartup : public MainWindowTest {};
 
 TEST_F(MainWindowStartup, SecondCopyEndsBeforeTouchingFilesOrSettings) {
     fakes.instance.firstCopy = false;

@@ -11,6 +11,7 @@
 #include "skin/anigif.h"
 #include "skin/label_button.h"
 #include "skin/window_drag.h"
+#include "tests/app/window_fixture.h"
 #include "tests/fakes/fakes.h"
 #include "tests/support/temp_env.h"
 
@@ -30,7 +31,6 @@
 namespace brisa::test {
 namespace {
 
-const std::string kProgramKey = "SOFTWARE\\BrisaMail, Inc.\\BrisaMailer";
 const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kGrey = qRgb(128, 128, 128);
 const QRgb kSkinColour = qRgb(20, 90, 140);
@@ -86,28 +86,11 @@ std::vector<cLabelButton*> TabReachable(QWidget* pWindow, QWidget* pFirst) {
     return found;
 }
 
-class SkinnedWindows : public ::testing::Test {
+class SkinnedWindows : public MainWindowTest {
 protected:
-    void SetUp() override {
-        for (const char* id : {"00000409", "00000407"}) {
-            const std::string from = std::string(BRISA_SOURCE_DIR) + "/data/lang/" + id + ".txt";
-            WriteFile(env.Path(std::string("lang/") + id + ".txt"), ReadFile(from));
-        }
-    }
-    void TearDown() override {
-        window.reset();
-        gLargeFonts = false;
-        gScaleX = gScaleY = 1.0f;
-    }
     frmMM& Start(int pDpi = 96) {
         fakes.system.dpiX = fakes.system.dpiY = pDpi;
-        services = fakes.Wire();
-        window = std::make_unique<frmMM>(services, "");
-        window->Form_Load();
-        return *window;
-    }
-    void Put(const std::string& pName, const std::string& pValue) {
-        fakes.registry.Put(RootKey::LocalMachine, kProgramKey, pName, pValue + '\0');
+        return MainWindowTest::Start();
     }
     // A one-colour skin of the window's designed size.
     void WriteSkin(const char* pWindow, QSize pSize) {
@@ -125,10 +108,6 @@ protected:
         return files;
     }
 
-    TempEnv env;
-    FakeServices fakes;
-    Services services;
-    std::unique_ptr<frmMM> window;
 };
 
 // ---- the main window's drag ---------------------------------------------------------------
