@@ -101,6 +101,12 @@ void DrawButton(QPainter& pPainter, const QRect& pLabel, const QColor& pTint = {
                       QPointF(frame.right() - radius, frame.top() + 1));
 }
 
+// The button shapes of a window; the close button is tinted.
+void DrawButtons(QPainter& pPainter, const std::vector<SkinSpot>& pButtons) {
+    for (const SkinSpot& button : pButtons)
+        DrawButton(pPainter, button.rect, button.name == "cmdClose" ? QColor(246, 200, 190) : QColor());
+}
+
 // A sunken frame around an edit box: dark inside, shade above, light below.
 void DrawWell(QPainter& pPainter, const QRect& pBox) {
     // One pixel around the box: the stacked boxes keep a pixel between their wells.
@@ -374,8 +380,7 @@ QImage DrawMainSkin() {
     p.drawRect(PixelFrame(Grow(kBanner, 1).adjusted(0, 0, 1, 1)));
 
     // Buttons.
-    for (const SkinSpot& button : MainButtonLabels())
-        DrawButton(p, button.rect, button.name == "cmdClose" ? QColor(246, 200, 190) : QColor());
+    DrawButtons(p, MainButtonLabels());
 
     // The cut edge.
     FinishBody(p, body, kSkinWidth);
@@ -383,19 +388,16 @@ QImage DrawMainSkin() {
     return skin;
 }
 
-std::vector<SkinSpot> OptionsButtonLabels() {
+// Named rectangles of a layout table as skin spots.
+template <typename Table> std::vector<SkinSpot> SpotsOf(const Table& pTable) {
     std::vector<SkinSpot> spots;
-    for (const auto& button : options_layout::kButtons)
-        spots.push_back({button.name, ToQRect(button.rect)});
+    for (const auto& entry : pTable) spots.push_back({entry.name, ToQRect(entry.rect)});
     return spots;
 }
 
-std::vector<SkinSpot> OptionsBoxes() {
-    std::vector<SkinSpot> spots;
-    for (const auto& box : options_layout::kBoxes)
-        spots.push_back({box.name, ToQRect(box.rect)});
-    return spots;
-}
+std::vector<SkinSpot> OptionsButtonLabels() { return SpotsOf(options_layout::kButtons); }
+
+std::vector<SkinSpot> OptionsBoxes() { return SpotsOf(options_layout::kBoxes); }
 
 QRgb OptionsPageFace() {
     const auto face = options_layout::kPageFace;
@@ -426,20 +428,14 @@ QImage DrawOptionsSkin() {
     // lists of the page shown lie in it.
     DrawSunkenPanel(p, ToQRect(L::kPagePanel), QColor::fromRgb(OptionsPageFace()));
 
-    for (const SkinSpot& button : OptionsButtonLabels())
-        DrawButton(p, button.rect, button.name == "cmdClose" ? QColor(246, 200, 190) : QColor());
+    DrawButtons(p, OptionsButtonLabels());
 
     FinishBody(p, body, L::kWidth);
     p.end();
     return skin;
 }
 
-std::vector<SkinSpot> AddressesButtonLabels() {
-    std::vector<SkinSpot> spots;
-    for (const auto& button : address_layout::kButtons)
-        spots.push_back({button.name, ToQRect(button.rect)});
-    return spots;
-}
+std::vector<SkinSpot> AddressesButtonLabels() { return SpotsOf(address_layout::kButtons); }
 
 QRect AddressesList() {
     return ToQRect(address_layout::lvAddresses);
@@ -464,8 +460,7 @@ QImage DrawAddressesSkin() {
     DrawSunkenPanel(p, AddressesListPanel(), kPanelLight);
     DrawWell(p, AddressesList());
 
-    for (const SkinSpot& button : AddressesButtonLabels())
-        DrawButton(p, button.rect, button.name == "cmdClose" ? QColor(246, 200, 190) : QColor());
+    DrawButtons(p, AddressesButtonLabels());
 
     FinishBody(p, body, L::kWidth);
     p.end();
