@@ -107,6 +107,21 @@ void DrawButtons(QPainter& pPainter, const std::vector<SkinSpot>& pButtons) {
         DrawButton(pPainter, button.rect, button.name == "cmdClose" ? QColor(246, 200, 190) : QColor());
 }
 
+// A band of light at x, pWidth wide, across a rounded badge.
+void DrawShine(QPainter& pPainter, const QRectF& pBadge, double pRadius, double pX, double pWidth,
+               double pHeight, int pAlpha) {
+    QLinearGradient shine(QPointF(pX, 0), QPointF(pX + pWidth, 0));
+    shine.setColorAt(0, QColor(255, 255, 255, 0));
+    shine.setColorAt(0.5, QColor(255, 255, 255, pAlpha));
+    shine.setColorAt(1, QColor(255, 255, 255, 0));
+    QPainterPath clip;
+    clip.addRoundedRect(pBadge, pRadius, pRadius);
+    pPainter.setClipPath(clip);
+    pPainter.setPen(Qt::NoPen);
+    pPainter.setBrush(shine);
+    pPainter.drawRect(QRectF(pX, 0, pWidth, pHeight));
+}
+
 // A sunken frame around an edit box: dark inside, shade above, light below.
 void DrawWell(QPainter& pPainter, const QRect& pBox) {
     // One pixel around the box: the stacked boxes keep a pixel between their wells.
@@ -539,19 +554,7 @@ Animation ZovidAnimation(const QImage& pSkin) {
                    QStringLiteral("Tips \u203A"));
 
         // A shine sweeping across.
-        if (n > 0) {
-            const double x = -20 + (n - 1) * 14.0;
-            QLinearGradient shine(QPointF(x, 0), QPointF(x + 16, 0));
-            shine.setColorAt(0, QColor(255, 255, 255, 0));
-            shine.setColorAt(0.5, QColor(255, 255, 255, 110));
-            shine.setColorAt(1, QColor(255, 255, 255, 0));
-            QPainterPath clip;
-            clip.addRoundedRect(badge, 7, 7);
-            p.setClipPath(clip);
-            p.setPen(Qt::NoPen);
-            p.setBrush(shine);
-            p.drawRect(QRectF(x, 0, 16, kZovid.height()));
-        }
+        if (n > 0) DrawShine(p, badge, 7, -20 + (n - 1) * 14.0, 16, kZovid.height(), 110);
         p.end();
         zovid.frames.push_back(frame);
         zovid.delaysCs.push_back(n == 0 ? 200 : 8);
@@ -863,19 +866,7 @@ Animation HouseButton(const HouseAd& pAd) {
         p.setFont(TextFont(12, true, caption, place.width() - 8));
         p.drawText(badge, Qt::AlignCenter, caption);
         // A shine sweeping across.
-        if (n > 0) {
-            const double x = -8 + (n - 1) * 14.0;
-            QLinearGradient shine(QPointF(x, 0), QPointF(x + 14, 0));
-            shine.setColorAt(0, QColor(255, 255, 255, 0));
-            shine.setColorAt(0.5, QColor(255, 255, 255, 120));
-            shine.setColorAt(1, QColor(255, 255, 255, 0));
-            QPainterPath clip;
-            clip.addRoundedRect(badge, 6, 6);
-            p.setClipPath(clip);
-            p.setPen(Qt::NoPen);
-            p.setBrush(shine);
-            p.drawRect(QRectF(x, 0, 14, place.height()));
-        }
+        if (n > 0) DrawShine(p, badge, 6, -8 + (n - 1) * 14.0, 14, place.height(), 120);
         p.end();
         button.frames.push_back(frame);
         button.delaysCs.push_back(n == 0 ? 250 : 8);
