@@ -24,7 +24,8 @@ public:
     SenderProcess(const SenderProcess&) = delete;
     SenderProcess& operator=(const SenderProcess&) = delete;
 
-    // Starts "brisa-sender --post ...". pDone is called exactly once, later,
+    // Starts "brisa-sender --post ...", the server address and the proxy
+    // passed on its standard input (never on its command line). pDone is called exactly once, later,
     // from the event loop (never from inside this call), also when the
     // program crashes or ends without a report: then with a status saying so
     // and the waiting-in-the-outbox notification. False when the program
@@ -47,8 +48,8 @@ public:
     static std::string DefaultProgram();
 
 private:
-    bool Start(const std::vector<std::string>& pArguments, const std::string& pOutbox,
-               std::function<void(const SenderDone&)> pDone);
+    bool Start(const std::vector<std::string>& pArguments, const std::string& pInput,
+               const std::string& pOutbox, std::function<void(const SenderDone&)> pDone);
     void Finished(int pExitCode, bool pCrashed);
 
     std::string m_Program;
