@@ -12,8 +12,8 @@ bool UserInfo(std::string_view pAddress, size_t& pStart, size_t& pAt) {
         return false;
     pStart = scheme + 3;
     const auto end = pAddress.find_first_of("/?#", pStart);
-    const std::string_view authority =
-        pAddress.substr(pStart, end == std::string_view::npos ? std::string_view::npos : end - pStart);
+    const std::string_view authority = pAddress.substr(
+        pStart, end == std::string_view::npos ? std::string_view::npos : end - pStart);
     const auto at = authority.rfind('@');
     if (at == std::string_view::npos)
         return false;
@@ -34,7 +34,8 @@ int HexValue(char c) {
 std::string PercentDecoded(std::string_view pText) {
     std::string out;
     for (size_t i = 0; i < pText.size(); ++i) {
-        if (pText[i] == '%' && i + 2 < pText.size() && HexValue(pText[i + 1]) >= 0 && HexValue(pText[i + 2]) >= 0) {
+        if (pText[i] == '%' && i + 2 < pText.size() && HexValue(pText[i + 1]) >= 0 &&
+            HexValue(pText[i + 2]) >= 0) {
             out += static_cast<char>(HexValue(pText[i + 1]) * 16 + HexValue(pText[i + 2]));
             i += 2;
         } else {

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <iostream>
 #include <fcntl.h>
+#include <iostream>
 #include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -88,8 +88,8 @@ std::string SetAside(const std::string& pPostFile, const std::string& pOutbox) {
         if (attempt > 1)
             name = stem + "-" + std::to_string(attempt) + ".txt";
         const std::string target = folder + "/" + name;
-        if (::renameat2(AT_FDCWD, pPostFile.c_str(), AT_FDCWD, target.c_str(),
-                        RENAME_NOREPLACE) == 0)
+        if (::renameat2(AT_FDCWD, pPostFile.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) ==
+            0)
             return folder;
         if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
             // A file system without the exclusive rename.
@@ -464,9 +464,9 @@ DeliveryResult DeliverPost(const std::string& pPostFile, const SenderOptions& pO
     } else if (status > 0 && RefusedForGood(status)) {
         result.outcome = Delivery::Refused;
         done.status = "The server refused the message: " + answer;
-        SetAsideAndAnnounce(done, pPostFile, outbox,
-                            RefusedCaption(reason.empty() ? "HTTP " + std::to_string(status)
-                                                          : reason));
+        SetAsideAndAnnounce(
+            done, pPostFile, outbox,
+            RefusedCaption(reason.empty() ? "HTTP " + std::to_string(status) : reason));
     } else if (status > 0) {
         result.outcome = Delivery::Deferred;
         done.status = "The server could not take the message now: " + answer;
@@ -488,8 +488,8 @@ DeliveryResult DeliverPost(const std::string& pPostFile, const SenderOptions& pO
     return result;
 }
 
-SenderDone DeliverOutbox(const std::string& pOutbox, const SenderOptions& pOptions,
-                         bool* pAllSent, int* pTried) {
+SenderDone DeliverOutbox(const std::string& pOutbox, const SenderOptions& pOptions, bool* pAllSent,
+                         int* pTried) {
     SenderDone done;
     if (pAllSent)
         *pAllSent = false;

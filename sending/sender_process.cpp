@@ -82,9 +82,9 @@ bool SenderProcess::SendOutbox(const std::string& pConnectTo, const std::string&
                                std::function<void(const SenderDone&)> pDone,
                                const std::string& pOutbox) {
     const std::string outbox = pOutbox.empty() ? ProgramPath("/outbox") : pOutbox;
-    return Start({"--outbox", outbox, "--connect-to", "-", "--proxy", "-", "--language",
-                  gLanguageId},
-                 OneLine(pConnectTo) + "\n" + OneLine(pProxy) + "\n", outbox, std::move(pDone));
+    return Start(
+        {"--outbox", outbox, "--connect-to", "-", "--proxy", "-", "--language", gLanguageId},
+        OneLine(pConnectTo) + "\n" + OneLine(pProxy) + "\n", outbox, std::move(pDone));
 }
 
 bool SenderProcess::Start(const std::vector<std::string>& pArguments, const std::string& pInput,

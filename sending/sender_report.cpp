@@ -32,7 +32,8 @@ std::string TextOr(const char* pId, const char* pEnglish) {
 } // namespace
 
 std::string WaitingCaption() {
-    return TextOr("snd0001", "Your message could not be sent yet \xE2\x80\x94 it waits in the outbox");
+    return TextOr("snd0001",
+                  "Your message could not be sent yet \xE2\x80\x94 it waits in the outbox");
 }
 
 std::string RefusedCaption(const std::string& pReason) {
@@ -46,9 +47,10 @@ std::string DamagedCaption() {
 
 void LoadSenderLanguage(const std::string& pLanguageId) {
     // Only a language id names a file: eight hexadecimal digits.
-    const bool id = pLanguageId.size() == 8 &&
-                    std::all_of(pLanguageId.begin(), pLanguageId.end(),
-                                [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    const bool id =
+        pLanguageId.size() == 8 && std::all_of(pLanguageId.begin(), pLanguageId.end(), [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c));
+        });
     std::ifstream file;
     if (id)
         file.open(ProgramPath("/lang/" + pLanguageId + ".txt"), std::ios::binary);

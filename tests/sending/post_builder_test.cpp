@@ -324,14 +324,28 @@ TEST_F(PostBuilderTest, NoValueCanStartARowOfItsOwn) {
          "Cc: a@x.org Bcc: spy@evil.example"},
         {[this] { Put("Cc", "b@y.org\rX-Spam: 1"); }, "Cc: b@y.org X-Spam: 1"},
         {[this] { m_Subject = "Hi\r\nCc: eve@evil.example"; }, "Subject: Hi  Cc: eve@evil.example"},
-        {[this] { m_Subject = "a\xC2\x85" "b\xE2\x80\xA8" "c\xE2\x80\xA9" "d"; }, "Subject: a b c d"},
+        {[this] {
+             m_Subject = "a\xC2\x85"
+                         "b\xE2\x80\xA8"
+                         "c\xE2\x80\xA9"
+                         "d";
+         },
+         "Subject: a b c d"},
         {[this] { Put("Name", "Ann\"\r\nBcc: x@y.org"); },
          "From: \"Ann\"  Bcc: x@y.org\" <ann@example.com>"},
         {[this] { Put("Email", "ann@example.com\nBcc: x@y.org"); },
          "From: ann@example.com Bcc: x@y.org"},
-        {[this] { Put("Organization", "A\tB\x7F" "C\x1B[31m"); }, "X-Organization: A B C [31m"},
+        {[this] {
+             Put("Organization", "A\tB\x7F"
+                                 "C\x1B[31m");
+         },
+         "X-Organization: A B C [31m"},
         {[this] { Put("DistributorCode", "D42\r\n\r\nbody"); }, "X-Distributor: D42    body"},
-        {[this] { m_System.userName = "ann\x0B\x0C" "x"; }, "X-UniqueId: ann  x"},
+        {[this] {
+             m_System.userName = "ann\x0B\x0C"
+                                 "x";
+         },
+         "X-UniqueId: ann  x"},
         {[] { gLanguageId = "00000409\r\nX-Evil: 1"; }, "X-Language: 00000409  X-Evil: 1"},
     };
     auto reset = [this] {
@@ -354,9 +368,9 @@ TEST_F(PostBuilderTest, NoValueCanStartARowOfItsOwn) {
         // No row more than the values call for (the Cc cases add their own).
         EXPECT_LE(written.size(), rows + 1);
         for (const auto& row : written)
-            EXPECT_TRUE(std::none_of(row.begin(), row.end(),
-                                     [](char ch) { return static_cast<unsigned char>(ch) < 0x20; }))
-                << row;
+            EXPECT_TRUE(std::none_of(row.begin(), row.end(), [](char ch) {
+                return static_cast<unsigned char>(ch) < 0x20;
+            })) << row;
         // The text a caller gets back is its own.
         EXPECT_EQ(m_LastSubject, m_Subject);
         reset();
