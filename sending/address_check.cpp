@@ -8,25 +8,18 @@ namespace brisa {
 
 namespace {
 
-// pEntry with each control character replaced by its symbol of the Control
-// Pictures block (U+2400 + code, U+2421 for DEL); the C1 controls, which
-// have no symbol there, become U+FFFD.
+// pEntry with each control character shown as U+FFFD, the replacement
+// character: the usual fonts have a glyph for it, which they lack for the
+// control pictures (U+2400 and on).
 std::string ShowControlCharacters(std::string_view pEntry) {
     std::string out;
     for (size_t i = 0; i < pEntry.size();) {
-        const size_t n = ControlCharacterAt(pEntry, i);
-        if (n == 0) {
-            out += pEntry[i++];
-            continue;
-        }
-        const auto c = static_cast<unsigned char>(pEntry[i]);
-        if (n == 2)
+        if (const size_t n = ControlCharacterAt(pEntry, i); n != 0) {
             out += "\xEF\xBF\xBD";
-        else if (c == 0x7F)
-            out += "\xE2\x90\xA1";
-        else
-            out += {'\xE2', '\x90', static_cast<char>(0x80 + c)};
-        i += n;
+            i += n;
+        } else {
+            out += pEntry[i++];
+        }
     }
     return out;
 }

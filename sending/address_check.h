@@ -27,9 +27,8 @@ inline constexpr int kMaxAddressListLength = 512;
 // any part of the list, even one after an empty entry, holds a control
 // character (a line end, tab and the like; see HoldsControlCharacter): such
 // a recipient could add rows to the post. pBadEntry then holds the entry
-// that holds it, trimmed, with each control character shown as its visible
-// symbol ("\n" as U+240A and so on). pList is changed only when the list
-// passed.
+// that holds it, trimmed, with each control character shown as U+FFFD so
+// the message can point at it. pList is changed only when the list passed.
 void CheckAddressList(std::string& pList, std::string& pBadEntry, int16_t& pResult);
 
 } // namespace brisa

@@ -72,11 +72,7 @@ TEST(AddressCheck, AnyControlCharacterAnywhereIsRefused) {
             EXPECT_EQ(checked.result, kAddressControlCharacter) << code;
             EXPECT_EQ(checked.list, list);
             // The entry as the message shows it: the control made visible.
-            const std::string shown = c.size() == 2 ? "\xef\xbf\xbd"
-                                      : c[0] == 0x7f ? "\xe2\x90\xa1"
-                                                     : std::string{'\xe2', '\x90',
-                                                                   static_cast<char>(0x80 + c[0])};
-            EXPECT_EQ(checked.bad, "eve@example.com" + shown + "Bcc: spy@evil.example") << code;
+            EXPECT_EQ(checked.bad, "eve@example.com\xef\xbf\xbd" "Bcc: spy@evil.example") << code;
         }
     }
     // Blanks and letters beyond ASCII are no controls.
