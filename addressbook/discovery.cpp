@@ -96,8 +96,7 @@ struct FolderIdHash {
 bool IsWinePrefix(int pParent, const char* pName) {
     const std::string driveC = std::string(pName) + "/drive_c";
     struct stat st {};
-    return ::fstatat(pParent, driveC.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-           S_ISDIR(st.st_mode);
+    return ::fstatat(pParent, driveC.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 
 // The folder WINEPREFIX names, without trailing '/', when it lies below

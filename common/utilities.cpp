@@ -126,18 +126,21 @@ std::string TrimSpace(std::string_view pText) {
 
 size_t ControlCharacterAt(std::string_view pText, size_t pAt) {
     const auto c = static_cast<unsigned char>(pText[pAt]);
-    if (c < 0x20 || c == 0x7F) return 1;
+    if (c < 0x20 || c == 0x7F)
+        return 1;
     // U+0080..U+009F are written C2 80..C2 9F.
     if (c == 0xC2 && pAt + 1 < pText.size()) {
         const auto d = static_cast<unsigned char>(pText[pAt + 1]);
-        if (d >= 0x80 && d <= 0x9F) return 2;
+        if (d >= 0x80 && d <= 0x9F)
+            return 2;
     }
     return 0;
 }
 
 bool HoldsControlCharacter(std::string_view pText) {
     for (size_t i = 0; i < pText.size(); ++i) {
-        if (ControlCharacterAt(pText, i) != 0) return true;
+        if (ControlCharacterAt(pText, i) != 0)
+            return true;
     }
     return false;
 }

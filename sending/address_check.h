@@ -8,10 +8,10 @@ namespace brisa {
 
 // Result codes of CheckAddressList.
 enum AddressCheckResult : int16_t {
-    kAddressListValid = 0,    // every entry passed; the list is normalised
-    kAddressNoDotAfterAt = 2, // an entry has no "." after its "@"
-    kAddressNoAt = 3,         // an entry has no "@"
-    kAddressListTooLong = 4,  // the list is longer than kMaxAddressListLength
+    kAddressListValid = 0,       // every entry passed; the list is normalised
+    kAddressNoDotAfterAt = 2,    // an entry has no "." after its "@"
+    kAddressNoAt = 3,            // an entry has no "@"
+    kAddressListTooLong = 4,     // the list is longer than kMaxAddressListLength
     kAddressControlCharacter = 5 // an entry holds a control character
 };
 

@@ -116,13 +116,13 @@ TEST_F(SearchTest, NamesMatchIgnoringCase) {
 }
 
 TEST_F(SearchTest, HiddenEntriesAreSkippedExceptWinePrefixes) {
-    File(".thunderbird/abook.ldif");                   // hidden folder
-    File("visible/.hidden.wab");                       // hidden file
+    File(".thunderbird/abook.ldif"); // hidden folder
+    File("visible/.hidden.wab");     // hidden file
     File("visible/shown.wab");
-    File(".wine/drive_c/users/ann/AddrBk.lst");        // a prefix: it holds drive_c
-    File(".wine/drive_c/users/ann/.cache/old.wab");    // hidden inside a prefix
-    File(".office/drive_c/Program Files/abook.nab");   // any prefix, not only .wine
-    File(".fake/drive_c");                             // drive_c as a file: no prefix
+    File(".wine/drive_c/users/ann/AddrBk.lst");      // a prefix: it holds drive_c
+    File(".wine/drive_c/users/ann/.cache/old.wab");  // hidden inside a prefix
+    File(".office/drive_c/Program Files/abook.nab"); // any prefix, not only .wine
+    File(".fake/drive_c");                           // drive_c as a file: no prefix
     File(".fake/x.wab");
     File(".local/share/wineprefixes/mail/drive_c/nndbase.txt");
     File(".local/share/wineprefixes/mail/top.pst");

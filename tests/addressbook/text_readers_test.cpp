@@ -236,8 +236,10 @@ std::string Base64(const std::string& pBytes) {
     std::string out;
     for (size_t i = 0; i < pBytes.size(); i += 3) {
         uint32_t n = static_cast<uint32_t>(static_cast<unsigned char>(pBytes[i])) << 16;
-        if (i + 1 < pBytes.size()) n |= static_cast<unsigned char>(pBytes[i + 1]) << 8;
-        if (i + 2 < pBytes.size()) n |= static_cast<unsigned char>(pBytes[i + 2]);
+        if (i + 1 < pBytes.size())
+            n |= static_cast<unsigned char>(pBytes[i + 1]) << 8;
+        if (i + 2 < pBytes.size())
+            n |= static_cast<unsigned char>(pBytes[i + 2]);
         out += kAlphabet[(n >> 18) & 63];
         out += kAlphabet[(n >> 12) & 63];
         out += i + 1 < pBytes.size() ? kAlphabet[(n >> 6) & 63] : '=';

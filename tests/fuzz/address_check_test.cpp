@@ -72,12 +72,13 @@ TEST(AddressCheck, AnyControlCharacterAnywhereIsRefused) {
             EXPECT_EQ(checked.result, kAddressControlCharacter) << code;
             EXPECT_EQ(checked.list, list);
             // The entry as the message shows it: the control made visible.
-            EXPECT_EQ(checked.bad, "eve@example.com\xef\xbf\xbd" "Bcc: spy@evil.example") << code;
+            EXPECT_EQ(checked.bad, "eve@example.com\xef\xbf\xbd"
+                                   "Bcc: spy@evil.example")
+                << code;
         }
     }
     // Blanks and letters beyond ASCII are no controls.
-    EXPECT_EQ(Check("J\xc3\xb6rg@example.com, \xe2\x82\xac@example.com").result,
-              kAddressListValid);
+    EXPECT_EQ(Check("J\xc3\xb6rg@example.com, \xe2\x82\xac@example.com").result, kAddressListValid);
 }
 
 TEST(AddressCheck, LengthCountsCharactersNotBytes) {
