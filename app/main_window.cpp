@@ -64,6 +64,36 @@ void Tip(QWidget* pControl, const char* pId) {
 
 int Whole(double v) { return static_cast<int>(std::nearbyint(v)); }
 
+// When the window shows no paint (no screen to paint on), the rest of
+// start-up runs after this long all the same.
+constexpr int kFinishStartUpLatestMs = 500;
+
+// Watches every event of the program for the first one a user makes.
+class FirstInputWatch : public QObject {
+public:
+    explicit FirstInputWatch(std::function<void()> pOnInput) : m_OnInput(std::move(pOnInput)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* pEvent) override {
+        switch (pEvent->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::Wheel:
+        case QEvent::TouchBegin:
+        case QEvent::ContextMenu:
+        case QEvent::Shortcut:
+            m_OnInput();
+            break;
+        default: break;
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_OnInput;
+};
+
 } // namespace
 
 void DoEvents() { QCoreApplication::processEvents(); }
@@ -449,8 +479,11 @@ void frmMM::Form_Load() {
         for (const QString& name : names) folder.remove(name);
     }
 
-    // 3.-4. The settings store.
+    // 3.-4. The settings store. The settings start-up writes reach the disk
+    // together, in one replace of the file, before anything can be acted on
+    // (a message box below, or the window).
     m_Mode = "Initializing";
+    if (m_Services.registry) m_Services.registry->BeginBatch();
     delete gRegistry;
     gRegistry = new cRegistry(*m_Services.registry, m_Services.autostart);
     gRegistry->VerifyRegistry();
@@ -462,6 +495,7 @@ void frmMM::Form_Load() {
     // 5. Colour check.
     if (IsLowColor()) {
         if (gRegistry->LowResVideoWarning() != "1") { // unset on a first run
+            SettingsToDisk();
             if (m_Services.messageBox)
                 m_Services.messageBox->Show(
                     "This program's appearance looks best when using at least 16 bit color.  To "
@@ -480,6 +514,7 @@ void frmMM::Form_Load() {
         gLargeFonts = false;
     } else {
         if (gRegistry->LargeFontWarning() != "1") { // unset on a first run
+            SettingsToDisk();
             if (m_Services.messageBox)
                 m_Services.messageBox->Show(
                     "This program's appearance looks best when using small system fonts.  To "
@@ -558,12 +593,9 @@ void frmMM::Form_Load() {
     cmdStop->setEnabled(false);
     cmdSend->setEnabled(false);
 
-    // 16.-17.
+    // 16. (17. and 18., the mixer and the start sound, wait until the
+    // window is up: see FinishStartUp().)
     LoadRecipientHistory();
-    InitVolumes();
-
-    // 18.
-    if (!hiddenStart) PlaySound("/sounds/start.wav", SND_ASYNC);
 
     // 19. Outline and title.
     m_WindowRegion = MakeWindowShape(this);
@@ -593,22 +625,61 @@ void frmMM::Form_Load() {
     }
     if (m_Services.instance) m_Services.instance->SetTarget(this);
 
-    // 23. The banner.
+    // 23.-24. The banner and the partner picture take their places; their
+    // pictures follow once the window is up.
     tsBannerAd->Stop();
-    if (tsBannerAd->LoadFile(ProgramPath("/brisa_banner.gif"))) tsBannerAd->Start();
-
-    // 24. The partner picture.
-    if (gRegistry->ShowZovid()) {
+    m_ShowZovid = gRegistry->ShowZovid();
+    if (m_ShowZovid) {
         if (gLargeFonts) {
             const QRect r = gifZovid->geometry();
             gifZovid->resize(Whole(r.width() / gScaleX), Whole(r.height() / gScaleY));
         }
         gifZovid->Stop();
-        if (gifZovid->LoadFile(ProgramPath("/zovid.gif"))) gifZovid->Start();
     } else {
         gifZovid->move(width(), height());
         gifZovid->hide();
     }
+
+    // 26. The tray blinks at the caret's pace.
+    {
+        const int blink = m_Services.system ? m_Services.system->CaretBlinkTime() : 0;
+        tmrMessaging.setInterval(blink > 0 ? blink : 1000);
+    }
+
+    // 27. The settings are on the disk before the window can be used.
+    SettingsToDisk();
+    m_HiddenStart = hiddenStart;
+    m_StartUpPending = true;
+    // The rest of start-up runs once the window has been painted (see
+    // paintEvent()), and at the latest when the user or another program
+    // first reaches the window.
+    m_FirstInput = std::make_unique<FirstInputWatch>([this] { FinishStartUp(); });
+    QCoreApplication::instance()->installEventFilter(m_FirstInput.get());
+    if (hiddenStart) QTimer::singleShot(0, this, [this] { FinishStartUp(); });
+    else show();
+    QTimer::singleShot(kFinishStartUpLatestMs, this, [this] { FinishStartUp(); });
+}
+
+void frmMM::SettingsToDisk() {
+    if (m_Services.registry) m_Services.registry->CommitBatch();
+}
+
+void frmMM::FinishStartUp() {
+    if (!m_StartUpPending) return;
+    m_StartUpPending = false;
+    QCoreApplication::instance()->removeEventFilter(m_FirstInput.get());
+
+    // 17.
+    InitVolumes();
+
+    // 18.
+    if (!m_HiddenStart) PlaySound("/sounds/start.wav", SND_ASYNC);
+
+    // 23. The banner.
+    if (tsBannerAd->LoadFile(ProgramPath("/brisa_banner.gif"))) tsBannerAd->Start();
+
+    // 24. The partner picture.
+    if (m_ShowZovid && gifZovid->LoadFile(ProgramPath("/zovid.gif"))) gifZovid->Start();
 
     // 25. Advertising.
     if (m_Ads->AdInit()) {
@@ -621,14 +692,7 @@ void frmMM::Form_Load() {
         }
     }
 
-    // 26. The tray blinks at the caret's pace.
-    {
-        const int blink = m_Services.system ? m_Services.system->CaretBlinkTime() : 0;
-        tmrMessaging.setInterval(blink > 0 ? blink : 1000);
-    }
-
-    // 27.-28.
-    if (!hiddenStart) show();
+    // 28.
     m_Mode = "";
     SendWaitingPosts();
 }
@@ -723,6 +787,13 @@ void frmMM::Form_Unload(bool& Cancel) {
     Cancel = false;
     if (m_Unloaded) return;
     m_Unloaded = true;
+    // A program that ends before its start-up had finished leaves the rest
+    // undone; the volumes it never set stay as they are stored.
+    const bool volumesSet = !m_StartUpPending;
+    if (m_StartUpPending) {
+        m_StartUpPending = false;
+        QCoreApplication::instance()->removeEventFilter(m_FirstInput.get());
+    }
     m_Ads->AdShutdown();
     if (m_Services.tray) {
         m_Services.tray->Remove();
@@ -734,7 +805,7 @@ void frmMM::Form_Unload(bool& Cancel) {
     tmrRecording.stop();
     tmrAdvertise.stop();
     tmrFocus.stop();
-    if (gRegistry) {
+    if (gRegistry && volumesSet) {
         if (m_InSlider->IsEnabled())
             gRegistry->InVolume(std::to_string(std::abs(static_cast<long>(m_InSlider->GetTracBarPos()))));
         if (m_OutSlider->IsEnabled())
@@ -777,6 +848,12 @@ void frmMM::contextMenuEvent(QContextMenuEvent* pEvent) {
 }
 
 void frmMM::paintEvent(QPaintEvent*) {
+    // The window is on the screen: the rest of start-up follows as soon as
+    // this paint has reached it.
+    if (m_StartUpPending && !m_FinishQueued) {
+        m_FinishQueued = true;
+        QTimer::singleShot(0, this, [this] { FinishStartUp(); });
+    }
     QPainter p(this);
     if (!m_Background.isNull()) p.drawPixmap(0, 0, m_Background);
     else p.fillRect(rect(), palette().color(QPalette::Window));

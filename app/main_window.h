@@ -48,7 +48,17 @@ public:
     ~frmMM() override;
 
     // ---- start-up and shut-down ----
+    // Runs start-up up to showing the window; what can wait until the window
+    // is up (the mixer, the start sound, the banner, the partner picture and
+    // the advertising) is left to FinishStartUp().
     void Form_Load();
+    // The rest of start-up and its end (m_Mode becomes ""). Runs by itself
+    // once the window has been painted, or before the first click, key
+    // press, tray click or automation call reaches it; does nothing when
+    // there is nothing left.
+    void FinishStartUp();
+    // True while start-up has steps left to run.
+    bool IsStartingUp() const { return m_StartUpPending; }
     void Form_Unload(bool& Cancel);
     // True when Form_Load found another copy running and ended this one.
     bool IsSecondCopy() const { return m_SecondCopy; }
@@ -225,8 +235,15 @@ private:
     // Sets the enabled state of the six transport buttons (-1 leaves one as it is).
     void SetButtons(int pRecord, int pPlay, int pStop, int pSend, int pClose, int pHide);
     void Refresh();
+    // Ends the settings batch of start-up: its writes are lasting afterwards.
+    void SettingsToDisk();
 
     Services m_Services;
+    bool m_StartUpPending = false;
+    bool m_FinishQueued = false;
+    bool m_HiddenStart = false;
+    bool m_ShowZovid = false;
+    std::unique_ptr<QObject> m_FirstInput; // ends start-up at the first input
     std::string m_CommandLine;
     bool m_SecondCopy = false;
     bool m_Unloaded = false;

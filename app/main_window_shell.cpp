@@ -57,6 +57,7 @@ bool IsSecondaryWindow(const QWidget* pWidget, const QWidget* pMain) {
 
 void frmMM::DoReply(const std::string& pTo, const std::string& pCc, const std::string& pSubject,
                     int32_t pHwnd) {
+    FinishStartUp();
     if (!TrimBlanks(pTo).empty()) cmbTo->setCurrentText(Q(pTo));
     else if (cmbTo->count() > 0) cmbTo->setCurrentIndex(0);
     if (!TrimBlanks(pCc).empty()) cmbCc->setCurrentText(Q(pCc));
@@ -69,6 +70,7 @@ void frmMM::DoReply(const std::string& pTo, const std::string& pCc, const std::s
 }
 
 void frmMM::ShowImmediately(int32_t pHwnd) {
+    FinishStartUp();
     if (pHwnd == 0 || m_Unloaded) return;
     // The program is on its way out: it stays that way.
     if (EqualsNoCase(m_Mode, "Terminating")) return;
@@ -117,6 +119,7 @@ void frmMM::Subclass1_WndProc(int Msg, intptr_t wParam, intptr_t lParam, intptr_
 
 void frmMM::TrayCallback(int pMouseMessage) {
     if (m_Unloaded) return;
+    FinishStartUp();
     auto reapplySpeakers = [this] {
         if (m_OutSlider->IsEnabled() && m_Services.mixer)
             m_Services.mixer->SetVolume(MixerLine::Speakers,

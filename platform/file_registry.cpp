@@ -481,6 +481,19 @@ std::string FileRegistry::DefaultPath() {
 }
 
 bool FileRegistry::Load(Content& pContent, bool& pDamaged, std::string* pRaw) {
+    if (!m_Batch) return Read(pContent, pDamaged, pRaw);
+    if (!m_Batch->read) {
+        m_Batch->read = true;
+        m_Batch->readable = Read(m_Batch->content, m_Batch->damaged, &m_Batch->raw);
+    }
+    if (!m_Batch->readable) return false;
+    pContent = m_Batch->content;
+    pDamaged = m_Batch->damaged;
+    if (pRaw) *pRaw = m_Batch->raw;
+    return true;
+}
+
+bool FileRegistry::Read(Content& pContent, bool& pDamaged, std::string* pRaw) {
     pContent.clear();
     pDamaged = false;
     std::string raw;
@@ -499,6 +512,28 @@ bool FileRegistry::Load(Content& pContent, bool& pDamaged, std::string* pRaw) {
 }
 
 bool FileRegistry::Save(const Content& pContent, bool pDamaged, const std::string& pRaw) {
+    if (m_Batch) {
+        // Kept until the batch is committed; the file as read stays the
+        // original a damaged file's backup is made of.
+        m_Batch->content = pContent;
+        m_Batch->changed = true;
+        return true;
+    }
+    return Write(pContent, pDamaged, pRaw);
+}
+
+void FileRegistry::BeginBatch() {
+    if (!m_Batch) m_Batch = std::make_unique<Batch>();
+}
+
+bool FileRegistry::CommitBatch() {
+    if (!m_Batch) return true;
+    const std::unique_ptr<Batch> batch = std::move(m_Batch);
+    if (!batch->changed) return true;
+    return Write(batch->content, batch->damaged, batch->raw);
+}
+
+bool FileRegistry::Write(const Content& pContent, bool pDamaged, const std::string& pRaw) {
     // A write that would leave the file as it is (a setting stored again
     // with the value it has) does not touch the disk.
     const std::string text = Format(pContent);

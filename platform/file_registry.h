@@ -8,13 +8,16 @@
 //   "Odd"=hex(1):41,00,42,00
 //
 // Every read parses the file as it is now (edits made by hand while the
-// program runs are seen); every write replaces the file atomically.
+// program runs are seen); every write replaces the file atomically. Inside a
+// batch the file is read once, and the batch's writes replace it once, when
+// the batch is committed.
 #pragma once
 
 #include "platform/registry.h"
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace brisa {
@@ -33,6 +36,8 @@ public:
                     std::string& pData) override;
     bool SetValue(RootKey pRoot, const std::string& pPath, const std::string& pName,
                   const std::string& pData) override;
+    void BeginBatch() override;
+    bool CommitBatch() override;
 
     const std::string& File() const { return m_File; }
 
@@ -58,11 +63,27 @@ private:
     // Reads and parses the file. A missing file is an empty registry; false
     // when the file exists but cannot be read (nothing may be written over
     // it then). pRaw receives the bytes read.
+    // Inside a batch, the file as the batch first read it, with its writes.
     bool Load(Content& pContent, bool& pDamaged, std::string* pRaw = nullptr);
+    bool Read(Content& pContent, bool& pDamaged, std::string* pRaw);
     // Replaces the file with pContent; a damaged original (pRaw) is first
     // copied to a backup beside it.
     bool Save(const Content& pContent, bool pDamaged, const std::string& pRaw);
+    // Replaces the file (the part of Save() a batch puts off).
+    bool Write(const Content& pContent, bool pDamaged, const std::string& pRaw);
     std::string m_File;
+
+    // The running batch: the file as read at its first use, and its content
+    // with the batch's writes.
+    struct Batch {
+        bool read = false;     // the file has been read
+        bool readable = true;  // false: it exists but cannot be read
+        bool changed = false;  // a write is waiting for CommitBatch()
+        bool damaged = false;
+        std::string raw;
+        Content content;
+    };
+    std::unique_ptr<Batch> m_Batch;
 };
 
 } // namespace brisa

@@ -30,6 +30,15 @@ public:
     // missing or the store cannot be written.
     virtual bool SetValue(RootKey pRoot, const std::string& pPath, const std::string& pName,
                           const std::string& pData) = 0;
+
+    // A run of writes that belong together (those of one start-up): between
+    // BeginBatch() and CommitBatch() a store may hold the writes in memory
+    // and put them on the disk in one go; reads in between see them.
+    // CommitBatch() returns once every write of the batch is lasting (false
+    // when that failed). Batches do not nest: a second BeginBatch() joins the
+    // running one, and the first CommitBatch() ends it.
+    virtual void BeginBatch() {}
+    virtual bool CommitBatch() { return true; }
 };
 
 } // namespace brisa

@@ -1,5 +1,6 @@
 #include "sending/dynazip.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +21,41 @@ bool ReadableFile(const std::string& pPath) {
     return regular;
 }
 
+// libzip is loaded the first time an archive is made, not when the program
+// starts: most starts never send anything.
+struct LibZip {
+    decltype(&::zip_open) open = nullptr;
+    decltype(&::zip_source_file) source_file = nullptr;
+    decltype(&::zip_source_free) source_free = nullptr;
+    decltype(&::zip_file_add) file_add = nullptr;
+    decltype(&::zip_set_file_compression) set_file_compression = nullptr;
+    decltype(&::zip_close) close = nullptr;
+    decltype(&::zip_discard) discard = nullptr;
+};
+
+template <typename F> bool Resolve(void* pLibrary, const char* pName, F& pFunction) {
+    pFunction = reinterpret_cast<F>(::dlsym(pLibrary, pName));
+    return pFunction != nullptr;
+}
+
+// The library's functions, or null when it cannot be loaded.
+const LibZip* Zip() {
+    static const LibZip* const loaded = []() -> const LibZip* {
+        void* library = ::dlopen(BRISA_LIBZIP_SONAME, RTLD_NOW | RTLD_LOCAL);
+        if (!library) return nullptr;
+        static LibZip api;
+        if (Resolve(library, "zip_open", api.open) && Resolve(library, "zip_source_file", api.source_file) &&
+            Resolve(library, "zip_source_free", api.source_free) &&
+            Resolve(library, "zip_file_add", api.file_add) &&
+            Resolve(library, "zip_set_file_compression", api.set_file_compression) &&
+            Resolve(library, "zip_close", api.close) && Resolve(library, "zip_discard", api.discard))
+            return &api;
+        ::dlclose(library);
+        return nullptr;
+    }();
+    return loaded;
+}
+
 std::string BareName(const std::string& pPath) {
     const auto slash = pPath.find_last_of('/');
     return slash == std::string::npos ? pPath : pPath.substr(slash + 1);
@@ -35,31 +71,35 @@ int MakeZip(const std::string& pSource, const std::string& pZipFile) {
         if (entry.empty())
             return kZipSourceUnreadable;
 
+        const LibZip* zip = Zip();
+        if (!zip)
+            return kZipFailed;
+
         // libzip writes the archive to a temporary file beside pZipFile and
         // renames it into place when zip_close succeeds.
         int error = 0;
-        zip_t* archive = zip_open(pZipFile.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        zip_t* archive = zip->open(pZipFile.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
         if (!archive)
             return kZipNotCreated;
 
-        zip_source_t* source = zip_source_file(archive, pSource.c_str(), 0, -1);
+        zip_source_t* source = zip->source_file(archive, pSource.c_str(), 0, -1);
         if (!source) {
-            zip_discard(archive);
+            zip->discard(archive);
             return kZipFailed;
         }
-        const zip_int64_t index = zip_file_add(archive, entry.c_str(), source, ZIP_FL_ENC_GUESS);
+        const zip_int64_t index = zip->file_add(archive, entry.c_str(), source, ZIP_FL_ENC_GUESS);
         if (index < 0) {
-            zip_source_free(source); // not taken over by the archive
-            zip_discard(archive);
+            zip->source_free(source); // not taken over by the archive
+            zip->discard(archive);
             return kZipFailed;
         }
-        if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
+        if (zip->set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
                                      kZipLevel) != 0) {
-            zip_discard(archive);
+            zip->discard(archive);
             return kZipFailed;
         }
-        if (zip_close(archive) != 0) {
-            zip_discard(archive);
+        if (zip->close(archive) != 0) {
+            zip->discard(archive);
             return kZipFailed;
         }
         return kZipWritten;

@@ -1,8 +1,15 @@
 #include "platform/icons.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
+#include <QPixmapCache>
+#include <QStyle>
+#include <QStyleOption>
 #include <QPainterPath>
 #include <QPixmap>
+
+#include <algorithm>
 
 namespace brisa {
 
@@ -34,14 +41,61 @@ QPixmap DrawIcon(int size, bool inverted) {
     return pixmap;
 }
 
+// Draws the icon at the size asked for, when it is asked for: a program
+// that never shows its icon (no tray, no window decoration) draws nothing.
+class ProgramIconEngine : public QIconEngine {
+public:
+    explicit ProgramIconEngine(bool pInverted) : m_Inverted(pInverted) {}
+
+    void paint(QPainter* pPainter, const QRect& pRect, QIcon::Mode pMode, QIcon::State pState) override {
+        const int side = std::min(pRect.width(), pRect.height());
+        if (side <= 0) return;
+        const QPixmap picture = pixmap(QSize(side, side), pMode, pState);
+        pPainter->drawPixmap(QRect(pRect.x() + (pRect.width() - side) / 2,
+                                   pRect.y() + (pRect.height() - side) / 2, side, side),
+                             picture);
+    }
+
+    QPixmap pixmap(const QSize& pSize, QIcon::Mode pMode, QIcon::State) override {
+        const int side = std::min(pSize.width(), pSize.height());
+        if (side <= 0) return {};
+        QPixmap picture;
+        const QString key = QStringLiteral("brisa-icon-%1-%2").arg(m_Inverted).arg(side);
+        if (!QPixmapCache::find(key, &picture)) {
+            picture = DrawIcon(side, m_Inverted);
+            QPixmapCache::insert(key, picture);
+        }
+        if (pMode != QIcon::Normal && qobject_cast<QApplication*>(QCoreApplication::instance())) {
+            QStyleOption option;
+            option.palette = QApplication::palette();
+            return QApplication::style()->generatedIconPixmap(pMode, picture, &option);
+        }
+        return picture;
+    }
+
+    QSize actualSize(const QSize& pSize, QIcon::Mode, QIcon::State) override {
+        const int side = std::min(pSize.width(), pSize.height());
+        return QSize(side, side);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        QList<QSize> sizes;
+        for (int size : kSizes) sizes.append(QSize(size, size));
+        return sizes;
+    }
+
+    QIconEngine* clone() const override { return new ProgramIconEngine(m_Inverted); }
+    QString key() const override { return QStringLiteral("brisa-program-icon"); }
+
+private:
+    static constexpr int kSizes[] = {16, 22, 24, 32, 48, 64};
+    bool m_Inverted;
+};
+
 } // namespace
 
 QIcon ProgramIcon(const std::string& pName) {
-    const bool inverted = pName == "ID_INVERTED";
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64})
-        icon.addPixmap(DrawIcon(size, inverted));
-    return icon;
+    return QIcon(new ProgramIconEngine(pName == "ID_INVERTED"));
 }
 
 } // namespace brisa

@@ -297,6 +297,7 @@ protected:
         services.ads = &ads;
         window = std::make_unique<frmMM>(services, "");
         window->Form_Load();
+        window->FinishStartUp();
         RunEvents();
         return *window;
     }

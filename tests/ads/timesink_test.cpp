@@ -53,6 +53,7 @@ protected:
         services.ads = &library;
         window = std::make_unique<frmMM>(services, pCommandLine);
         window->Form_Load();
+        window->FinishStartUp();
         return *window;
     }
     void Exit() {
@@ -452,6 +453,7 @@ TEST_F(Timesink, WithoutALibraryNothingStarts) {
     services = fakes.Wire();
     window = std::make_unique<frmMM>(services, "");
     window->Form_Load();
+    window->FinishStartUp();
     EXPECT_FALSE(window->tmrAdvertise.isActive());
     EXPECT_EQ(window->tsBannerAd->Tag, env.Path("htm/help.htm"));
     window->tsBannerAd_Click();

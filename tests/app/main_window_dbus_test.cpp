@@ -98,6 +98,7 @@ protected:
         // Started hidden in the tray, as at log-on.
         window = std::make_unique<frmMM>(services, "1");
         window->Form_Load();
+        window->FinishStartUp();
         ASSERT_FALSE(window->IsSecondCopy());
         caller = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(QDBusConnection::SessionBus, "brisa-test-caller"));

@@ -508,6 +508,7 @@ TEST_F(MainWindowShell, TrayAnimationGlidesAFrameWithoutHoldingUpTheWindow) {
     services.tray = &tray;
     window = std::make_unique<frmMM>(services, "");
     window->Form_Load();
+    window->FinishStartUp();
     auto frames = [] {
         QWidgetList visible;
         for (QWidget* w : QApplication::topLevelWidgets())

@@ -4,6 +4,7 @@
 
 #include "common/globals.h"
 #include "language/translation.h"
+#include "platform/file_registry.h"
 #include "recording/slider.h"
 #include "settings/registry.h"
 #include "skin/anigif.h"
@@ -74,6 +75,82 @@ TEST_F(MainWindowStartup, FreshStartPreparesFolderSettingsTrayAndWindow) {
     EXPECT_FALSE(w.tmrMessaging.isActive());
     // No advertising library here: the timer stays off.
     EXPECT_FALSE(w.tmrAdvertise.isActive());
+}
+
+TEST_F(MainWindowStartup, SettingsOfAStartAreOnTheDiskBeforeAnythingCanBeActedOn) {
+    // The real settings file; a low-colour display, so a message box comes up.
+    const std::string file = env.Path("config/registry.reg");
+    FileRegistry store(file);
+    struct Box : IMessageBox {
+        std::string file, fileAtBox;
+        int Show(const std::string&, const std::string&, int) override {
+            fileAtBox = ReadFile(file);
+            return vbOK;
+        }
+    } box;
+    box.file = file;
+    fakes.system.bitsPerPixel = 8;
+    services = fakes.Wire();
+    services.registry = &store;
+    services.messageBox = &box;
+    window = std::make_unique<frmMM>(services, "");
+    window->Form_Load();
+
+    // What came before the box is on the disk when the box shows.
+    const std::string programSection = "[HKEY_LOCAL_MACHINE\\" + kProgramKey + "]";
+    EXPECT_NE(box.fileAtBox.find(programSection), std::string::npos);
+    EXPECT_EQ(box.fileAtBox.find("LowResVideoWarning"), std::string::npos);
+    // Everything else is on the disk once the window shows, before the
+    // rest of start-up runs.
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->IsStartingUp());
+    FileRegistry fresh(file);
+    auto stored = [&](const std::string& key, const std::string& name) {
+        std::string data = "<missing>";
+        fresh.QueryValue(RootKey::LocalMachine, key, name, data);
+        return data.substr(0, data.find('\0'));
+    };
+    EXPECT_EQ(stored(kProgramKey, "LowResVideoWarning"), "1");
+    EXPECT_EQ(stored(kProgramKey, "LargeFontWarning"), "0");
+    EXPECT_EQ(stored(kProgramKey, "Autorun"), "0");
+    EXPECT_EQ(stored(kRunKey, "BrisaMail"), "");
+    EXPECT_TRUE(fresh.OpenKey(RootKey::Users, ".Default\\Software\\Microsoft\\Multimedia\\Audio"));
+    window.reset(); // before the store it uses
+}
+
+TEST_F(MainWindowStartup, WhatWaitsForTheWindowRunsBeforeTheFirstKeyIsHandled) {
+    Put("InVolume", "1234");
+    services = fakes.Wire();
+    window = std::make_unique<frmMM>(services, "");
+    frmMM& w = *window;
+    w.Form_Load();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.IsStartingUp());
+    EXPECT_EQ(w.m_Mode, "Initializing");
+    EXPECT_TRUE(fakes.sound.played.empty());
+    EXPECT_TRUE(fakes.mixer.writes.empty());
+
+    w.txtSubject->setFocus();
+    QTest::keyClick(w.txtSubject, Qt::Key_A);
+    EXPECT_FALSE(w.IsStartingUp());
+    EXPECT_EQ(w.m_Mode, "");
+    EXPECT_EQ(fakes.sound.Names(), std::vector<std::string>{"start.wav"});
+    ASSERT_EQ(fakes.mixer.writes.size(), 2u);
+    EXPECT_EQ(fakes.mixer.writes[0].second, 1234u);
+    EXPECT_EQ(w.txtSubject->text(), "a");
+    w.FinishStartUp(); // nothing left: nothing runs twice
+    EXPECT_EQ(fakes.sound.played.size(), 1u);
+}
+
+TEST_F(MainWindowStartup, EndingBeforeStartUpFinishedKeepsTheStoredVolumes) {
+    Put("InVolume", "1234");
+    services = fakes.Wire();
+    window = std::make_unique<frmMM>(services, "");
+    window->Form_Load();
+    window.reset();
+    EXPECT_EQ(Setting("InVolume"), "1234");
+    EXPECT_EQ(Setting("OutVolume"), "<missing>");
+    EXPECT_TRUE(fakes.mixer.writes.empty());
 }
 
 TEST_F(MainWindowStartup, HiddenStartKeepsRunCommandAndStaysSilent) {

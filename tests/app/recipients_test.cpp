@@ -50,6 +50,7 @@ protected:
         services = fakes.Wire();
         window = std::make_unique<frmMM>(services, "");
         window->Form_Load();
+        window->FinishStartUp();
         fakes.sound.played.clear();
         return *window;
     }

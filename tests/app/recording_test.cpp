@@ -122,6 +122,7 @@ protected:
         services.messageBox = &boxes;
         window = std::make_unique<frmMM>(services, "");
         window->Form_Load();
+        window->FinishStartUp();
         designedInterval = window->tmrRecording.interval();
         // The tests are the clock: the window's own timer must not tick
         // in between (it is still started and stopped as usual).
@@ -643,6 +644,7 @@ TEST_F(RecordingOnAlsa, RecordedSecondsEndUpInTheSavedWaveFile) {
     window = std::make_unique<frmMM>(services, "");
     frmMM& w = *window;
     w.Form_Load();
+    w.FinishStartUp();
 
     QElapsedTimer clock;
     clock.start();

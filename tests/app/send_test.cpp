@@ -157,6 +157,7 @@ protected:
         if (emptyFactory) services.newSender = nullptr;
         window = std::make_unique<frmMM>(services, "");
         window->Form_Load();
+        window->FinishStartUp();
         Put("PlaySounds", pSounds ? "1" : "0");
         fakes.sound.played.clear();
         // A recording has just been stopped.
@@ -834,6 +835,7 @@ TEST_F(SendTest, SendDeliversThePostThroughTheSendingProgram) {
     services.newSender = [] { return std::make_unique<SenderProcess>(BRISA_TEST_SENDER); };
     window = std::make_unique<frmMM>(services, "");
     window->Form_Load();
+    window->FinishStartUp();
     frmMM& w = *window;
     w.cmbTo->setEditText("ann@example.com");
     w.txtSubject->setText("Live");

@@ -28,11 +28,12 @@ protected:
         gLargeFonts = false;
         gScaleX = gScaleY = 1.0f;
     }
-    // Creates the window on the fakes and runs its start-up.
+    // Creates the window on the fakes and runs its start-up to the end.
     frmMM& Start(const std::string& pCommandLine = "") {
         services = fakes.Wire();
         window = std::make_unique<frmMM>(services, pCommandLine);
         window->Form_Load();
+        window->FinishStartUp();
         return *window;
     }
     // A setting's text as stored, or "<missing>".

@@ -398,6 +398,53 @@ TEST_F(FileRegistryTest, EveryWriteReplacesTheFileAndLeavesNoTemporaryFiles) {
     EXPECT_EQ(Read("V19"), "19\0"s);
 }
 
+TEST_F(FileRegistryTest, BatchWritesReachTheFileTogetherWhenCommitted) {
+    ASSERT_TRUE(reg.CreateKey(LM, kProgram));
+    ASSERT_TRUE(reg.SetValue(LM, kProgram, "Kept", "old\0"s));
+    const std::string before = ReadFile(path);
+
+    reg.BeginBatch();
+    ASSERT_TRUE(reg.CreateKey(LM, "SOFTWARE\\Run"));
+    ASSERT_TRUE(reg.SetValue(LM, "SOFTWARE\\Run", "BrisaMail", "\0"s));
+    ASSERT_TRUE(reg.SetValue(LM, kProgram, "Kept", "new\0"s));
+    ASSERT_TRUE(reg.SetValue(LM, kProgram, "Kept", "newer\0"s));
+    reg.BeginBatch(); // joins the running batch
+    // The store reads its own writes; the file is as it was.
+    std::string data;
+    ASSERT_TRUE(reg.QueryValue(LM, kProgram, "Kept", data));
+    EXPECT_EQ(data, "newer\0"s);
+    EXPECT_TRUE(reg.OpenKey(LM, "SOFTWARE\\Run"));
+    EXPECT_EQ(ReadFile(path), before);
+
+    ASSERT_TRUE(reg.CommitBatch());
+    EXPECT_EQ(Read("Kept"), "newer\0"s);
+    EXPECT_EQ(Read("BrisaMail", "SOFTWARE\\Run"), "\0"s);
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"registry.reg"});
+    // After the batch every write goes to the file at once again.
+    ASSERT_TRUE(reg.SetValue(LM, kProgram, "Kept", "last\0"s));
+    EXPECT_EQ(Read("Kept"), "last\0"s);
+    // A batch without writes leaves the file alone.
+    const std::string settled = ReadFile(path);
+    reg.BeginBatch();
+    EXPECT_TRUE(reg.OpenKey(LM, kProgram));
+    ASSERT_TRUE(reg.CommitBatch());
+    EXPECT_EQ(ReadFile(path), settled);
+}
+
+TEST_F(FileRegistryTest, BatchOverADamagedFileBacksItUpOnce) {
+    Write(DamagedFile());
+    reg.BeginBatch();
+    ASSERT_TRUE(reg.SetValue(LM, kProgram, "A", "1\0"s));
+    ASSERT_TRUE(reg.SetValue(LM, kProgram, "B", "2\0"s));
+    EXPECT_EQ(ReadFile(path), DamagedFile());
+    ASSERT_TRUE(reg.CommitBatch());
+    EXPECT_EQ(ReadFile(path + ".bak"), DamagedFile());
+    EXPECT_EQ(FolderEntries(folder),
+              (std::vector<std::string>{"registry.reg", "registry.reg.bak"}));
+    EXPECT_EQ(Read("Name"), "Ann\0"s);
+    EXPECT_EQ(Read("B"), "2\0"s);
+}
+
 TEST_F(FileRegistryTest, FileModeIsKeptAcrossWrites) {
     ASSERT_TRUE(reg.CreateKey(LM, kProgram));
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
