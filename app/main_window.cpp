@@ -646,8 +646,9 @@ void frmMM::Form_Load() {
         tmrMessaging.setInterval(blink > 0 ? blink : 1000);
     }
 
-    // 27. The settings are on the disk before the window can be used.
-    SettingsToDisk();
+    // 27. The settings go to the disk while the window shows; they are there
+    // before it can be used (FinishStartUp()).
+    if (m_Services.registry) m_Services.registry->CommitBatchInBackground();
     m_HiddenStart = hiddenStart;
     m_StartUpPending = true;
     // The rest of start-up runs once the window has been painted (see
@@ -668,6 +669,7 @@ void frmMM::FinishStartUp() {
     if (!m_StartUpPending) return;
     m_StartUpPending = false;
     QCoreApplication::instance()->removeEventFilter(m_FirstInput.get());
+    if (m_Services.registry) m_Services.registry->Settle();
 
     // 17.
     InitVolumes();
@@ -730,9 +732,18 @@ void frmMM::SaveRecipientHistory() {
         if (EqualsNoCase(entry, m_NoRecipient)) continue;
         bytes += Utf8ToCp1252(TrimBlanks(entry)) + "\r\n";
     }
+    // A history as it is on the disk already is not written again (a
+    // missing file reads as an empty one).
+    const std::string path = ProgramPath("/Tos.txt");
+    {
+        std::ifstream old(path, std::ios::binary);
+        std::ostringstream held;
+        if (old) held << old.rdbuf();
+        if ((old || bytes.empty()) && held.str() == bytes) return;
+    }
     // Written whole under a temporary name, so a failed write never loses
     // the history that was there.
-    QSaveFile file(Q(ProgramPath("/Tos.txt")));
+    QSaveFile file(Q(path));
     if (!file.open(QIODevice::WriteOnly)) return;
     file.write(bytes.data(), static_cast<qint64>(bytes.size()));
     file.commit();
@@ -790,6 +801,7 @@ void frmMM::Form_Unload(bool& Cancel) {
     // A program that ends before its start-up had finished leaves the rest
     // undone; the volumes it never set stay as they are stored.
     const bool volumesSet = !m_StartUpPending;
+    if (m_Services.registry) m_Services.registry->Settle();
     if (m_StartUpPending) {
         m_StartUpPending = false;
         QCoreApplication::instance()->removeEventFilter(m_FirstInput.get());

@@ -465,6 +465,8 @@ std::string FileRegistry::Format(const Content& pContent) {
 
 FileRegistry::FileRegistry(std::string pFile) : m_File(std::move(pFile)) {}
 
+FileRegistry::~FileRegistry() { Settle(); }
+
 std::string FileRegistry::DefaultPath() {
     std::string config;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
@@ -481,6 +483,13 @@ std::string FileRegistry::DefaultPath() {
 }
 
 bool FileRegistry::Load(Content& pContent, bool& pDamaged, std::string* pRaw) {
+    if (!m_Batch && m_Written) {
+        // What the file holds once the write on its way has landed.
+        pContent = m_Written->content;
+        pDamaged = false;
+        if (pRaw) *pRaw = Format(m_Written->content);
+        return true;
+    }
     if (!m_Batch) return Read(pContent, pDamaged, pRaw);
     if (!m_Batch->read) {
         m_Batch->read = true;
@@ -519,21 +528,51 @@ bool FileRegistry::Save(const Content& pContent, bool pDamaged, const std::strin
         m_Batch->changed = true;
         return true;
     }
+    Settle();
     return Write(pContent, pDamaged, pRaw);
 }
 
 void FileRegistry::BeginBatch() {
+    Settle();
     if (!m_Batch) m_Batch = std::make_unique<Batch>();
 }
 
 bool FileRegistry::CommitBatch() {
+    Settle();
     if (!m_Batch) return true;
     const std::unique_ptr<Batch> batch = std::move(m_Batch);
     if (!batch->changed) return true;
     return Write(batch->content, batch->damaged, batch->raw);
 }
 
-bool FileRegistry::Write(const Content& pContent, bool pDamaged, const std::string& pRaw) {
+void FileRegistry::CommitBatchInBackground() {
+    Settle();
+    if (!m_Batch) return;
+    std::unique_ptr<Batch> batch = std::move(m_Batch);
+    if (!batch->changed) return;
+    m_Written = std::move(batch);
+    // The writer only reads the batch and the file name; the reads of this
+    // thread only read the batch too.
+    const Batch* written = m_Written.get();
+    try {
+        m_Writer = std::thread([this, written] {
+            m_WriterResult = Write(written->content, written->damaged, written->raw);
+        });
+    } catch (...) {
+        m_WriterResult = Write(written->content, written->damaged, written->raw);
+        m_Written.reset();
+    }
+}
+
+bool FileRegistry::Settle() {
+    if (m_Writer.joinable()) m_Writer.join();
+    m_Written.reset();
+    const bool result = m_WriterResult;
+    m_WriterResult = true;
+    return result;
+}
+
+bool FileRegistry::Write(const Content& pContent, bool pDamaged, const std::string& pRaw) const {
     // A write that would leave the file as it is (a setting stored again
     // with the value it has) does not touch the disk.
     const std::string text = Format(pContent);

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <thread>
 #include <string>
 
 namespace brisa {
@@ -25,6 +26,9 @@ namespace brisa {
 class FileRegistry : public IRegistry {
 public:
     explicit FileRegistry(std::string pFile);
+    ~FileRegistry() override;
+    FileRegistry(const FileRegistry&) = delete;
+    FileRegistry& operator=(const FileRegistry&) = delete;
 
     // $XDG_CONFIG_HOME/brisamail/registry.reg (~/.config/... by default).
     static std::string DefaultPath();
@@ -38,6 +42,8 @@ public:
                   const std::string& pData) override;
     void BeginBatch() override;
     bool CommitBatch() override;
+    void CommitBatchInBackground() override;
+    bool Settle() override;
 
     const std::string& File() const { return m_File; }
 
@@ -70,7 +76,7 @@ private:
     // copied to a backup beside it.
     bool Save(const Content& pContent, bool pDamaged, const std::string& pRaw);
     // Replaces the file (the part of Save() a batch puts off).
-    bool Write(const Content& pContent, bool pDamaged, const std::string& pRaw);
+    bool Write(const Content& pContent, bool pDamaged, const std::string& pRaw) const;
     std::string m_File;
 
     // The running batch: the file as read at its first use, and its content
@@ -84,6 +90,10 @@ private:
         Content content;
     };
     std::unique_ptr<Batch> m_Batch;
+    // A batch being written by m_Writer; reads take its content meanwhile.
+    std::unique_ptr<Batch> m_Written;
+    std::thread m_Writer;
+    bool m_WriterResult = true;
 };
 
 } // namespace brisa

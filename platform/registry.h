@@ -39,6 +39,12 @@ public:
     // running one, and the first CommitBatch() ends it.
     virtual void BeginBatch() {}
     virtual bool CommitBatch() { return true; }
+    // Ends the batch like CommitBatch(), but may return while its writes
+    // are still on their way to the disk; reads see them meanwhile. Settle()
+    // waits until they are lasting (false when that failed); any other
+    // write, batch or the end of the store waits as well.
+    virtual void CommitBatchInBackground() { CommitBatch(); }
+    virtual bool Settle() { return true; }
 };
 
 } // namespace brisa

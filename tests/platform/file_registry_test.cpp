@@ -429,6 +429,24 @@ TEST_F(FileRegistryTest, BatchWritesReachTheFileTogetherWhenCommitted) {
     EXPECT_TRUE(reg.OpenKey(LM, kProgram));
     ASSERT_TRUE(reg.CommitBatch());
     EXPECT_EQ(ReadFile(path), settled);
+
+    // Committed in the background: the store reads the batch meanwhile, and
+    // the file holds it once settled.
+    reg.BeginBatch();
+    ASSERT_TRUE(reg.SetValue(LM, kProgram, "Later", "1\0"s));
+    reg.CommitBatchInBackground();
+    ASSERT_TRUE(reg.QueryValue(LM, kProgram, "Later", data));
+    EXPECT_EQ(data, "1\0"s);
+    EXPECT_TRUE(reg.Settle());
+    EXPECT_EQ(Read("Later"), "1\0"s);
+    // A write after it lands on top of it.
+    reg.BeginBatch();
+    ASSERT_TRUE(reg.SetValue(LM, kProgram, "Later", "2\0"s));
+    reg.CommitBatchInBackground();
+    ASSERT_TRUE(reg.SetValue(LM, kProgram, "After", "3\0"s));
+    EXPECT_EQ(Read("Later"), "2\0"s);
+    EXPECT_EQ(Read("After"), "3\0"s);
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"registry.reg"});
 }
 
 TEST_F(FileRegistryTest, BatchOverADamagedFileBacksItUpOnce) {
