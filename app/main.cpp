@@ -9,6 +9,7 @@
 #include "platform/linux/alsa_sound.h"
 #include "platform/linux/alsa_wave_backend.h"
 #include "platform/linux/dbus_single_instance.h"
+#include "platform/linux/display_check.h"
 #include "platform/linux/linux_services.h"
 #include "platform/linux/vcard_contacts.h"
 #include "platform/mci_interpreter.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     // The windows follow the display's dpi themselves (large-font layout).
     if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING"))
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    if (!brisa::CheckDisplay(argc, argv)) return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName("brisamail");
     QApplication::setApplicationDisplayName("BrisaMail");
