@@ -776,7 +776,7 @@ Animation HouseBanner(const HouseAd& pAd) {
     constexpr int kWidth = 468, kHeight = 60;
     const QString headline = QString::fromStdString(pAd.headline);
     const QString line = QString::fromStdString(pAd.line);
-    const QString more = QStringLiteral("Learn how \u203A");
+    const QString more = QString::fromStdString(pAd.more) + QStringLiteral(" \u203A");
     const QRectF textArea(62, 0, 302, kHeight);
     const QRectF pill(372.5, 18.5, 86, 24);
     const QPointF badge(30, 30);
@@ -878,17 +878,30 @@ Animation HouseButton(const HouseAd& pAd) {
 
 std::vector<HouseAd> HouseAdPictures() {
     using Icon = HouseAd::Icon;
+    // English in ads/, each other language in ads/<its language id>/ under
+    // the same names.
     return {
         {"ads/banner_record.gif", 0, "Record in one click",
-         "Press Record, speak, press Stop: your message is ready", Icon::Microphone},
+         "Press Record, speak, press Stop: your message is ready", Icon::Microphone, "Learn how"},
         {"ads/banner_books.gif", 0, "Your address book is already here",
-         "BrisaMail reads the contacts of your mail program", Icon::Book},
+         "BrisaMail reads the contacts of your mail program", Icon::Book, "Learn how"},
         {"ads/banner_tray.gif", 0, "Always at hand in the tray",
-         "Double-click the tray icon to send a voice message", Icon::Tray},
-        {"ads/button_help.gif", 5, "Help", "", Icon::None},
-        {"ads/button_keys.gif", 5, "Keys", "", Icon::None},
-        {"ads/button_faq.gif", 6, "FAQ", "", Icon::None},
-        {"ads/button_setup.gif", 6, "Setup", "", Icon::None},
+         "Double-click the tray icon to send a voice message", Icon::Tray, "Learn how"},
+        {"ads/button_help.gif", 5, "Help", "", Icon::None, ""},
+        {"ads/button_keys.gif", 5, "Keys", "", Icon::None, ""},
+        {"ads/button_faq.gif", 6, "FAQ", "", Icon::None, ""},
+        {"ads/button_setup.gif", 6, "Setup", "", Icon::None, ""},
+        {"ads/00000407/banner_record.gif", 0, "Aufnehmen mit einem Klick",
+         "Aufnahme, sprechen, Stopp: schon ist Ihre Nachricht fertig", Icon::Microphone,
+         "So geht's"},
+        {"ads/00000407/banner_books.gif", 0, "Ihr Adressbuch ist schon da",
+         "BrisaMail liest die Kontakte Ihres Mailprogramms", Icon::Book, "So geht's"},
+        {"ads/00000407/banner_tray.gif", 0, "Immer zur Hand im Infobereich",
+         "Doppelklick aufs Symbol, und Sie senden eine Sprachnachricht", Icon::Tray, "So geht's"},
+        {"ads/00000407/button_help.gif", 5, "Hilfe", "", Icon::None, ""},
+        {"ads/00000407/button_keys.gif", 5, "Tasten", "", Icon::None, ""},
+        {"ads/00000407/button_faq.gif", 6, "FAQ", "", Icon::None, ""},
+        {"ads/00000407/button_setup.gif", 6, "Optionen", "", Icon::None, ""},
     };
 }
 

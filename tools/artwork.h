@@ -74,6 +74,8 @@ Animation BannerAnimation();
 // The program's own advertisements, served from ads/ by its advertising
 // library (ads/ads.txt ties each to a help page): banners of 468 x 60 for
 // the banner space and buttons of 55 x 25 for the two partner-button spaces.
+// English ones in ads/, each translation in ads/<language id>/ under the
+// same name.
 struct HouseAd {
     enum class Icon { Microphone, Book, Tray, None };
     std::string file;     // below the program folder, "ads/..."
@@ -81,6 +83,7 @@ struct HouseAd {
     std::string headline; // banner headline or button caption
     std::string line;     // banner second line (empty for a button)
     Icon icon = Icon::None; // the banner's badge
+    std::string more;     // the banner's call to click ("Learn how")
 };
 std::vector<HouseAd> HouseAdPictures();
 // The picture of one of them: 468 x 60 for location 0, 55 x 25 otherwise.

@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -350,6 +351,24 @@ TEST_F(HouseAdsWindow, ServesTheShippedPicturesAndOpensTheirPages) {
     EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/banner_tray.gif"));
 }
 
+TEST_F(HouseAdsWindow, AGermanSessionShowsGermanPicturesAndEnglishWhereThereIsNone) {
+    ShipAds();
+    std::remove(env.Path("ads/00000407/button_faq.gif").c_str());
+    Put("ShowZered", "Yes");
+    fakes.system.languageId = 0x0407;
+    frmMM& w = Start();
+    EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/00000407/banner_record.gif"));
+    EXPECT_EQ(w.tsZeredButton1->FileName(), env.Path("ads/00000407/button_help.gif"));
+    EXPECT_EQ(w.tsZeredButton2->FileName(), env.Path("ads/button_faq.gif"));
+    EXPECT_TRUE(w.tsBannerAd->IsRunning());
+    // The click still opens the page the list names.
+    w.tsBannerAd_Click();
+    ASSERT_EQ(fakes.shell.opened.size(), 1u);
+    EXPECT_EQ(QUrl(QString::fromStdString(fakes.shell.opened[0])).fragment().toStdString(), "record");
+    Ticks(30);
+    EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/00000407/banner_books.gif"));
+}
+
 TEST_F(HouseAdsWindow, WithoutShowZeredOnlyTheBannerRotates) {
     ShipAds();
     frmMM& w = Start();
@@ -393,7 +412,9 @@ TEST(ShippedAds, ListNamesDrawnPicturesAndExistingPages) {
     for (const HouseAds::Entry& entry : entries) {
         SCOPED_TRACE(entry.picture);
         numbers.insert(entry.number);
+        // Every picture is drawn in English and in German.
         EXPECT_NE(std::find(art.begin(), art.end(), "ads/" + entry.picture), art.end());
+        EXPECT_NE(std::find(art.begin(), art.end(), "ads/00000407/" + entry.picture), art.end());
         ASSERT_FALSE(entry.target.empty());
         const std::string page = entry.target.substr(0, entry.target.find('#'));
         const std::string text = ReadFile(source + "/data/" + page);
