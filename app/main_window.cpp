@@ -601,12 +601,12 @@ void frmMM::Form_Load() {
 
     // 23. The banner.
     tsBannerAd->Stop();
-    if (tsBannerAd->LoadFile(ProgramPath("/brisa_banner.gif"))) tsBannerAd->Start();
+    if (tsBannerAd->LoadFile(TranslatedPicture("/brisa_banner.gif"))) tsBannerAd->Start();
 
     // 24. The partner picture.
     if (gRegistry->ShowZovid()) {
         gifZovid->Stop();
-        if (gifZovid->LoadFile(ProgramPath("/zovid.gif"))) gifZovid->Start();
+        if (gifZovid->LoadFile(TranslatedPicture("/zovid.gif"))) gifZovid->Start();
     } else {
         gifZovid->move(width(), height());
         gifZovid->hide();

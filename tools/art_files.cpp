@@ -36,7 +36,8 @@ std::vector<std::string> ArtFileNames() {
         "skins/frmMM.jpg",  "logo.gif",         "zovid.gif",
         "brisa_banner.gif", "sounds/click.wav", "sounds/swoosh.wav",
         "sounds/start.wav", "sounds/exit.wav",  "sounds/error.wav",
-        "skins/frmOutlook.jpg", "skins/frmOptions.jpg", "skins/frmAddresses.jpg"};
+        "skins/frmOutlook.jpg", "skins/frmOptions.jpg", "skins/frmAddresses.jpg",
+        "00000407/zovid.gif", "00000407/brisa_banner.gif"};
     for (const HouseAd& ad : HouseAdPictures()) names.push_back(ad.file);
     return names;
 }
@@ -50,6 +51,10 @@ std::string ArtFileBytes(const std::string& pName) {
         return Gif(ZovidAnimation(DrawMainSkin()));
     if (pName == "brisa_banner.gif")
         return Gif(BannerAnimation());
+    if (pName == "00000407/zovid.gif")
+        return Gif(ZovidAnimation(DrawMainSkin(), true));
+    if (pName == "00000407/brisa_banner.gif")
+        return Gif(BannerAnimation(true));
     if (pName == "sounds/click.wav")
         return EncodeWav(ClickSound(), kSoundRate);
     if (pName == "sounds/swoosh.wav")

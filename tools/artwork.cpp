@@ -511,7 +511,7 @@ Animation LogoAnimation(const QImage& pSkin) {
     return logo;
 }
 
-Animation ZovidAnimation(const QImage& pSkin) {
+Animation ZovidAnimation(const QImage& pSkin, bool pGerman) {
     const QImage backdrop = pSkin.copy(kZovid).convertToFormat(QImage::Format_RGB32);
     const QRectF badge(0.5, 0.5, kZovid.width() - 1, kZovid.height() - 1);
     constexpr int kFrames = 10;
@@ -549,9 +549,9 @@ Animation ZovidAnimation(const QImage& pSkin) {
         p.setFont(TextFont(12, true, QStringLiteral("BrisaMail"), 58));
         p.drawText(QRectF(27, 2, 59, 15), Qt::AlignLeft | Qt::AlignVCenter,
                    QStringLiteral("BrisaMail"));
-        p.setFont(TextFont(11, false, QStringLiteral("Tips \u203A"), 58));
-        p.drawText(QRectF(27, 15, 59, 14), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("Tips \u203A"));
+        const QString tips = pGerman ? QStringLiteral("Tipps \u203A") : QStringLiteral("Tips \u203A");
+        p.setFont(TextFont(11, false, tips, 58));
+        p.drawText(QRectF(27, 15, 59, 14), Qt::AlignLeft | Qt::AlignVCenter, tips);
 
         // A shine sweeping across.
         if (n > 0) DrawShine(p, badge, 7, -20 + (n - 1) * 14.0, 16, kZovid.height(), 110);
@@ -562,19 +562,28 @@ Animation ZovidAnimation(const QImage& pSkin) {
     return zovid;
 }
 
-Animation BannerAnimation() {
+Animation BannerAnimation(bool pGerman) {
     constexpr int kWidth = 468, kHeight = 60;
     struct Scene {
         QString headline;
         QString line;
     };
-    const Scene scenes[] = {
+    const Scene english[] = {
         {QStringLiteral("Record. Send. Smile."), QStringLiteral("Voice messages in three clicks")},
         {QStringLiteral("Say it with your voice"),
          QStringLiteral("Your friends hear you, not just your words")},
         {QStringLiteral("Reach anyone with e-mail"),
          QStringLiteral("Pick names straight from your address book")},
     };
+    const Scene german[] = {
+        {QStringLiteral("Aufnehmen. Senden. L\u00E4cheln."),
+         QStringLiteral("Sprachnachrichten mit drei Klicks")},
+        {QStringLiteral("Sagen Sie es mit Ihrer Stimme"),
+         QStringLiteral("Man h\u00F6rt Sie, nicht nur Ihre Worte")},
+        {QStringLiteral("Jeden per E-Mail erreichen"),
+         QStringLiteral("Namen direkt aus Ihrem Adressbuch w\u00E4hlen")},
+    };
+    const Scene(&scenes)[3] = pGerman ? german : english;
 
     // The still part: sea gradient, waves, microphone badge, brand pill.
     QImage backdrop = NewFrame(kWidth, kHeight, kIconBlue);

@@ -65,11 +65,12 @@ struct Animation {
 // resting picture. Drawn over the part of pSkin it will cover.
 Animation LogoAnimation(const QImage& pSkin);
 
-// 88 x 31: the "BrisaMail Tips" partner picture, drawn over pSkin too.
-Animation ZovidAnimation(const QImage& pSkin);
+// 88 x 31: the "BrisaMail Tips" partner picture, drawn over pSkin too
+// (in German when pGerman is set).
+Animation ZovidAnimation(const QImage& pSkin, bool pGerman = false);
 
 // 468 x 60: the banner telling what the program does.
-Animation BannerAnimation();
+Animation BannerAnimation(bool pGerman = false);
 
 // The program's own advertisements, served from ads/ by its advertising
 // library (ads/ads.txt ties each to a help page): banners of 468 x 60 for

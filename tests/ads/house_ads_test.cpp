@@ -354,9 +354,13 @@ TEST_F(HouseAdsWindow, ServesTheShippedPicturesAndOpensTheirPages) {
 TEST_F(HouseAdsWindow, AGermanSessionShowsGermanPicturesAndEnglishWhereThereIsNone) {
     ShipAds();
     std::remove(env.Path("ads/00000407/button_faq.gif").c_str());
+    WriteFile(env.Path("zovid.gif"), TinyGif(88, 31, qRgb(0, 0, 200)));
+    WriteFile(env.Path("00000407/zovid.gif"), TinyGif(88, 31, qRgb(0, 200, 0)));
     Put("ShowZered", "Yes");
+    Put("ShowZovid", "Yes");
     fakes.system.languageId = 0x0407;
     frmMM& w = Start();
+    EXPECT_EQ(w.gifZovid->FileName(), env.Path("00000407/zovid.gif"));
     EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/00000407/banner_record.gif"));
     EXPECT_EQ(w.tsZeredButton1->FileName(), env.Path("ads/00000407/button_help.gif"));
     EXPECT_EQ(w.tsZeredButton2->FileName(), env.Path("ads/button_faq.gif"));
@@ -380,6 +384,12 @@ TEST_F(HouseAdsWindow, WithoutShowZeredOnlyTheBannerRotates) {
 }
 
 TEST_F(HouseAdsWindow, WithoutTheListTheProgramStartsWithItsOwnBanner) {
+    // Its own banner in the user's language, where there is one.
+    WriteFile(env.Path("00000407/brisa_banner.gif"), TinyGif(468, 60, qRgb(0, 200, 0)));
+    fakes.system.languageId = 0x0407;
+    EXPECT_EQ(Start().tsBannerAd->FileName(), env.Path("00000407/brisa_banner.gif"));
+    window.reset();
+    fakes.system.languageId = 0x0409;
     frmMM& w = Start();
     EXPECT_FALSE(w.IsSecondCopy());
     EXPECT_TRUE(w.isVisible());
