@@ -20,6 +20,7 @@
 #include <array>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 
 namespace brisa::test {
@@ -289,9 +290,15 @@ protected:
     void ShipAds() {
         WriteFile(env.Path("ads/ads.txt"),
                   ReadFile(std::string(BRISA_SOURCE_DIR) + "/data/ads/ads.txt"));
-        for (const std::string& name : art::ArtFileNames())
-            if (name.rfind("ads/", 0) == 0)
-                WriteFile(env.Path(name), art::ArtFileBytes(name));
+        // Drawn once for all the tests.
+        static const std::map<std::string, std::string> pictures = [] {
+            std::map<std::string, std::string> drawn;
+            for (const std::string& name : art::ArtFileNames())
+                if (name.rfind("ads/", 0) == 0) drawn[name] = art::ArtFileBytes(name);
+            return drawn;
+        }();
+        for (const auto& [name, bytes] : pictures)
+            WriteFile(env.Path(name), bytes);
     }
     frmMM& Start() {
         services = fakes.Wire();
