@@ -99,6 +99,12 @@ template <typename T> T* Showing() {
     return nullptr;
 }
 
+template <typename T> bool Alive() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<T*>(w)) return true;
+    return false;
+}
+
 // A screen reader hears each label's current text (the colon of a caption
 // and the mnemonic marker aside).
 void ExpectLabelsSpeakTheirText(QWidget* pWindow, const char* pWhen) {
@@ -263,7 +269,7 @@ TEST_F(ProgramScenario, AFirstDayFromStartToSessionEnd) {
 
     // The logo's address without a scheme is a web address.
     QTest::mouseClick(window.gifLogo, Qt::LeftButton);
-    EXPECT_EQ(opened.urls, QStringList{"http://www.example.com"});
+    EXPECT_EQ(opened.urls.join(' ').toStdString(), "http://www.example.com");
 
     // Every status the line shows is what a screen reader hears.
     ExpectLabelsSpeakTheirText(&window, "after start-up");
@@ -289,10 +295,9 @@ TEST_F(ProgramScenario, AFirstDayFromStartToSessionEnd) {
         QTest::mouseClick(outlook->cmdOk, Qt::LeftButton);
     });
     When(
-        [] {
-            frmAddresses* addresses = Showing<frmAddresses>();
-            return addresses && !Showing<frmOutlook>() && addresses->lvAddresses->count() > 0;
-        },
+        // Once the contacts window is gone (it is created and dropped while the
+        // address window loads its book).
+        [] { return Showing<frmAddresses>() && !Alive<frmOutlook>(); },
         [&] {
             frmAddresses* addresses = Showing<frmAddresses>();
             addressesSeen = true;
@@ -305,7 +310,7 @@ TEST_F(ProgramScenario, AFirstDayFromStartToSessionEnd) {
     QTest::mouseClick(window.cmdTo, Qt::LeftButton);
     EXPECT_TRUE(outlookSeen);
     EXPECT_TRUE(addressesSeen);
-    EXPECT_EQ(window.cmbTo->currentText(), "ann@example.com, bob@example.com");
+    EXPECT_EQ(window.cmbTo->currentText().toStdString(), "ann@example.com, bob@example.com");
 
     // Start at log-on names the executable that runs, not the data folder.
     bool optionsSeen = false;
@@ -365,14 +370,14 @@ TEST_F(ProgramScenario, StartAtLogOnOnALargeFontDesktop) {
     for (const QDBusMessage& reply : replies.get())
         EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     QDBusConnection::disconnectFromBus("scenario-caller");
-    EXPECT_EQ(window.cmbTo->currentText(), "bob@example.com");
-    EXPECT_EQ(window.txtSubject->text(), "Re: Dinner");
+    EXPECT_EQ(window.cmbTo->currentText().toStdString(), "bob@example.com");
+    EXPECT_EQ(window.txtSubject->text().toStdString(), "Re: Dinner");
 
     tos.Release();
     lang.Release();
     // Neither pipe was waited for: both count as missing.
     EXPECT_EQ(window.cmbTo->findText("fifo@example.com"), -1);
-    EXPECT_NE(window.lblStatus->text(), "Read from a pipe");
+    EXPECT_NE(window.lblStatus->text().toStdString(), "Read from a pipe");
 
     // Hidden in the tray; without one it waits minimised on the task bar.
     const bool trayShown = QSystemTrayIcon::isSystemTrayAvailable();
@@ -391,10 +396,16 @@ TEST_F(ProgramScenario, StartAtLogOnOnALargeFontDesktop) {
     EXPECT_TRUE(QFile::exists(QString::fromStdString(env.Path("in5.wav"))));
     EXPECT_TRUE(startedAsAtLogOn());
 
-    // The session manager ends the session by quitting the application.
-    QTimer::singleShot(0, qApp, [] { QCoreApplication::quit(); });
+    // The session manager ends the session by asking the application to
+    // quit (the event loop is left in any case, so the test goes on).
+    bool unloadedByQuit = false;
+    QTimer::singleShot(0, qApp, [&] {
+        QCoreApplication::quit();
+        unloadedByQuit = window.IsUnloaded();
+        QCoreApplication::exit(0);
+    });
     QApplication::exec();
-    EXPECT_TRUE(window.IsUnloaded());
+    EXPECT_TRUE(unloadedByQuit);
     struct stat saved {};
     ASSERT_EQ(::stat(env.Path("Tos.txt").c_str(), &saved), 0);
     EXPECT_TRUE(S_ISREG(saved.st_mode));
