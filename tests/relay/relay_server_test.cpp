@@ -67,13 +67,6 @@ std::tm Time(int pYear, int pMonth, int pDay, int pHour, int pMinute, int pSecon
     return t;
 }
 
-std::string Addresses(int pFirst, int pCount) {
-    std::string text;
-    for (int i = pFirst; i < pFirst + pCount; ++i)
-        text += (text.empty() ? "" : ", ") + std::string("u") + std::to_string(i) + "@x.io";
-    return text;
-}
-
 class RelayServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -302,8 +295,6 @@ TEST_F(RelayServerTest, HostileRequestsGet400AndLeaveNothingBehind) {
     ZipEntry wave;
     wave.data = MakeWave(1500);
     const std::string zip = MakeZipBytes({wave});
-    ZipEntry other = wave;
-    other.name = "more.wav";
     ZipEntry text = wave;
     text.data = "This is no recording at all. " + std::string(2000, 'x');
     auto withZip = [&](const std::string& pZip) { return test::PostBody(lines, "n", pZip); };
@@ -338,19 +329,13 @@ TEST_F(RelayServerTest, HostileRequestsGet400AndLeaveNothingBehind) {
                "multipart/form-data; boundary=OtherBoundary"),
         posted("no boundary", good, "boundary", "multipart/form-data"),
         posted("not multipart", good, "multipart/form-data", "application/octet-stream"),
-        posted("missing archive part", headerOnly + "--------BrisaPost--\r\n", "only one part"),
-        posted("missing header part", bodyPart + "--------BrisaPost--\r\n", "wrong order"),
+        // The body's own faults are the reader's tests; one of each kind
+        // goes through the server here.
         posted("parts swapped", bodyPart + headerOnly + "--------BrisaPost--\r\n", "wrong order"),
-        posted("truncated zip", withZip(zip.substr(0, zip.size() / 2)), "zip"),
-        posted("two entries", withZip(MakeZipBytes({wave, other})), "2 entries"),
         posted("not a wave", withZip(MakeZipBytes({text})), "not a WAVE"),
         posted("huge header line", withLines({"To: bob@example.com", "From: ann@example.com",
                                               longLine, "Date: d"}),
                "at most 65536"),
-        posted("101 recipients",
-               withLines({"To: " + Addresses(0, 60), "Cc: " + Addresses(60, 41),
-                          "From: ann@example.com", "Subject: s", "Date: d"}),
-               "101 recipients"),
         posted("empty body", "", "empty"),
         posted("no closing line", good.substr(0, good.size() - 4), "closing boundary"),
         Case{"Content-Length smaller than the body",
@@ -540,6 +525,16 @@ TEST_F(RelayServerTest, SmtpModeHandsTheMessageToTheMailServer) {
     const auto log = Log(1);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("200 delivered by SMTP"), std::string::npos) << log[0];
+
+    // With accounts, the envelope sender is the account's address.
+    m_Options.accountsFile = m_Env.Root() + "/accounts";
+    WriteFile(m_Options.accountsFile, "Ann@Example.com:" + test::BcryptHash("pw") + "\n");
+    StartRelay();
+    const HttpReply reply = PostBytes(Port(), BodyOf(WritePost(wave)), kPostType, "/post",
+                                      test::BasicAuthorization("ann@example.com", "pw"));
+    EXPECT_EQ(reply.status, 200) << reply.body;
+    ASSERT_EQ(smtp.Sessions().size(), 2u);
+    EXPECT_EQ(smtp.Sessions()[1].mailFrom, "<Ann@Example.com>");
 }
 
 TEST_F(RelayServerTest, AnSmtpRefusalForGoodGives422AndADelayGives503) {
@@ -768,6 +763,19 @@ TEST_F(RelayServerTest, TricklingClientsAreCutOffAtTheirDeadlines) {
 class RelayProcess {
 public:
     RelayProcess(const std::vector<std::string>& pArguments, const std::string& pHome) {
+        // Everything the child needs is made before the fork: other threads
+        // run meanwhile, so the child may not allocate.
+        std::vector<std::string> environment = {"XDG_DATA_HOME=" + pHome};
+        for (char** variable = environ; *variable; ++variable)
+            if (std::string(*variable).rfind("XDG_DATA_HOME=", 0) != 0)
+                environment.push_back(*variable);
+        std::vector<char*> argv{const_cast<char*>(BRISA_TEST_RELAY)}, envp;
+        for (const auto& argument : pArguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        for (auto& variable : environment)
+            envp.push_back(variable.data());
+        envp.push_back(nullptr);
         int pipeFds[2];
         if (::pipe2(pipeFds, O_CLOEXEC) != 0)
             return;
@@ -775,13 +783,7 @@ public:
         if (m_Pid == 0) {
             ::dup2(pipeFds[1], 2);
             ::dup2(pipeFds[1], 1);
-            ::setenv("XDG_DATA_HOME", pHome.c_str(), 1);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(BRISA_TEST_RELAY));
-            for (const auto& argument : pArguments)
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            argv.push_back(nullptr);
-            ::execv(BRISA_TEST_RELAY, argv.data());
+            ::execve(BRISA_TEST_RELAY, argv.data(), envp.data());
             ::_exit(127);
         }
         ::close(pipeFds[1]);
