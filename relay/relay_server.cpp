@@ -415,11 +415,12 @@ struct RelayServer::Impl {
             std::lock_guard<std::mutex> lock(authMutex);
             if (!useAccounts)
                 return std::nullopt;
-            auto& failed = failures[pRequest.remote_addr];
-            while (!failed.empty() && now - failed.front() >= kFailureWindow)
-                failed.pop_front();
-            if (failed.size() >= kFailuresAllowed) {
-                const int wait = SecondsUntil(failed[failed.size() - kFailuresAllowed] +
+            const auto it = failures.find(pRequest.remote_addr);
+            auto* failed = it == failures.end() ? nullptr : &it->second;
+            while (failed && !failed->empty() && now - failed->front() >= kFailureWindow)
+                failed->pop_front();
+            if (failed && failed->size() >= kFailuresAllowed) {
+                const int wait = SecondsUntil((*failed)[failed->size() - kFailuresAllowed] +
                                                   kFailureWindow, now);
                 return RelayAnswer{429,
                                    "Too many failed logins from this address; try again in " +
@@ -442,13 +443,12 @@ struct RelayServer::Impl {
         std::fill(password.begin(), password.end(), '\0');
         std::lock_guard<std::mutex> lock(authMutex);
         if (!right) {
-            auto& failed = failures[pRequest.remote_addr];
-            failed.push_back(now);
-            if (failures.size() > 10000) // forget quiet addresses
+            if (failures.size() >= 10000) // forget quiet addresses
                 for (auto it = failures.begin(); it != failures.end();)
                     it = (it->second.empty() || now - it->second.back() >= kFailureWindow)
                              ? failures.erase(it)
                              : std::next(it);
+            failures[pRequest.remote_addr].push_back(now);
             return RelayAnswer{401, "The user name or password is wrong",
                                "wrong user name or password", 0};
         }
