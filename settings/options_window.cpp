@@ -114,7 +114,9 @@ void cTabStopDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& pOp
     const QRect r = opt.rect;
     const int left = r.left() + kTextPadding;
     const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
-    if (tab >= 0 && m_TabStop > kTextPadding) {
+    // A row with nothing after its tab (the address window's notice that
+    // the book must be chosen again) spans both columns.
+    if (tab >= 0 && m_TabStop > kTextPadding && !rest.isEmpty()) {
         const QRect firstRect(left, r.top(), m_TabStop - kTextPadding, r.height());
         pPainter->drawText(firstRect, flags,
                            opt.fontMetrics.elidedText(first, Qt::ElideRight, firstRect.width()));
@@ -123,7 +125,7 @@ void cTabStopDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& pOp
         pPainter->drawText(restRect, flags, rest);
     } else {
         pPainter->drawText(QRect(left, r.top(), std::max(0, r.right() - left), r.height()), flags,
-                           tab < 0 ? first : first + ' ' + rest);
+                           rest.isEmpty() ? first : first + ' ' + rest);
     }
     pPainter->restore();
 }
@@ -135,10 +137,10 @@ QSize cTabStopDelegate::sizeHint(const QStyleOptionViewItem& pOption,
     const qsizetype tab = text.indexOf('\t');
     const QFontMetrics metrics(pOption.font);
     int needed = kTextPadding * 2;
-    if (tab >= 0)
+    if (tab >= 0 && tab + 1 < text.size())
         needed += m_TabStop + metrics.horizontalAdvance(text.mid(tab + 1));
     else
-        needed += metrics.horizontalAdvance(text);
+        needed += metrics.horizontalAdvance(tab >= 0 ? text.left(tab) : text);
     size.setWidth(std::max(m_Extent, needed));
     return size;
 }
@@ -554,6 +556,26 @@ void frmOptions::lblAutorun_Click() {
 
 // ---- saving and closing -------------------------------------------------------------------
 
+namespace {
+
+// True when pAddress begins with a scheme and "://" ("ftp://x"); a host and
+// port ("localhost:8025/post") has none.
+bool HasScheme(std::string_view pAddress) {
+    const size_t colon = pAddress.find("://");
+    if (colon == std::string_view::npos || colon == 0)
+        return false;
+    for (size_t i = 0; i < colon; ++i) {
+        const char c = pAddress[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+        if (!letter && (i == 0 || !other))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool frmOptions::SaveOptions() {
     PlayClick();
     const std::string server = TrimBlanks(txtServer->text().toStdString());
@@ -570,9 +592,12 @@ bool frmOptions::SaveOptions() {
         refuse("opt0032");
         return false;
     }
-    if (!StartsWithNoCase(server, "http://")) {
+    // The sender speaks HTTP and HTTPS; an address without a scheme gets
+    // "http://" in front, one with another scheme has to be retyped.
+    if (!StartsWithNoCase(server, "http://") && !StartsWithNoCase(server, "https://")) {
         refuse("opt0034");
-        txtServer->setText(Q("http://" + server));
+        if (!HasScheme(server))
+            txtServer->setText(Q("http://" + server));
         return false;
     }
     if (!gRegistry)
