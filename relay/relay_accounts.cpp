@@ -129,7 +129,8 @@ bool ParseAccounts(std::string_view pText, std::vector<RelayAccount>& pAccounts,
             pProblem = where + "not of the form \"address:hash\"";
             return false;
         }
-        RelayAccount account{std::string(line.substr(0, colon)), std::string(line.substr(colon + 1))};
+        RelayAccount account{std::string(line.substr(0, colon)),
+                             std::string(line.substr(colon + 1))};
         MailAddress address;
         std::string problem;
         if (!ParseMailAddress(account.address, address, problem) || !address.name.empty() ||
@@ -140,8 +141,8 @@ bool ParseAccounts(std::string_view pText, std::vector<RelayAccount>& pAccounts,
             return false;
         }
         if (!IsBcrypt(account.hash)) {
-            pProblem = where + "the password of " + account.address + " is " + KindOf(account.hash) +
-                       ", not a bcrypt hash; make it again with htpasswd -B";
+            pProblem = where + "the password of " + account.address + " is " +
+                       KindOf(account.hash) + ", not a bcrypt hash; make it again with htpasswd -B";
             return false;
         }
         if (FindAccount(pAccounts, account.address)) {
