@@ -638,16 +638,17 @@ bool ParseMailAddress(std::string_view pText, MailAddress& pAddress, std::string
     if (!ValidAddress(pAddress.address, pProblem))
         return false;
     const std::string_view name = TrimBlankTab(text.substr(0, open));
+    // The client puts the user's name between quotes as it stands, so a
+    // name with quotes or a backslash of its own is taken between the outer
+    // quotes; the e-mail quotes it again properly.
     if (!name.empty() && name.front() == '"') {
-        if (!Unquote(name, pAddress.name)) {
+        if (name.size() < 2 || name.back() != '"') {
             pProblem = "the name in " + Quote(text) + " is not properly quoted";
             return false;
         }
+        if (!Unquote(name, pAddress.name))
+            pAddress.name = std::string(name.substr(1, name.size() - 2));
     } else {
-        if (name.find_first_of("\"<>") != std::string_view::npos) {
-            pProblem = "the name in " + Quote(text) + " is malformed";
-            return false;
-        }
         pAddress.name = std::string(name);
     }
     return true;

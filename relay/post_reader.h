@@ -84,7 +84,8 @@ std::string BoundaryOf(std::string_view pContentType);
 bool ReadPostBody(std::string_view pBody, std::string_view pBoundary, ReceivedPost& pPost,
                   std::string& pProblem);
 
-// One address: "a@b.c", "Name <a@b.c>" or "\"Name\" <a@b.c>" (UTF-8).
+// One address: "a@b.c", "Name <a@b.c>" or "\"Name\" <a@b.c>" (UTF-8); the
+// name is taken as written, quotes and backslashes inside it too.
 bool ParseMailAddress(std::string_view pText, MailAddress& pAddress, std::string& pProblem);
 
 // A list of addresses separated by "," or ";" (the client takes both);

@@ -234,6 +234,12 @@ TEST(ParseAddressList, FormsOfAddresses) {
     EXPECT_EQ(list[1].name, "Smith; Bob");
     EXPECT_EQ(list[1].address, "bob@x.org");
     EXPECT_EQ(list[2].name, "Carl");
+    // The client writes the user's name between quotes as it stands.
+    MailAddress from;
+    ASSERT_TRUE(ParseMailAddress("\"Ann \"the boss\" \\\" <a@b.cc>", from, problem)) << problem;
+    EXPECT_EQ(from.name, "Ann \"the boss\" \\");
+    ASSERT_TRUE(ParseAddressList("Bo <b> <b@c.dd>", list, problem)) << problem;
+    EXPECT_EQ(list[0].name, "Bo <b>");
     for (const char* bad : {"a b@c.de", "<a@b.cc", "a@b.cc>", "a@@b.cc", "@b.cc", "a@.b",
                             "a@b.", "a@b..cc", "\"open <a@b.cc>", "a@b\xC3\xA9.cc", "x <y>"}) {
         EXPECT_FALSE(ParseAddressList(bad, list, problem)) << bad;

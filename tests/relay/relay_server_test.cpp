@@ -582,6 +582,7 @@ TEST_F(RelayServerTest, EveryPostTheClientWritesIsReadAndComposedWhole) {
     struct Case {
         std::string to, cc, myCc, subject, note;
         std::vector<std::string> recipients;
+        std::string name = "Zo\xC3\xAB Smith";
     };
     const std::string longNote(2048, 'n');
     const std::string lines = std::string(1200, 'a') + "\r\n\r\n" + std::string(700, 'b') +
@@ -598,6 +599,8 @@ TEST_F(RelayServerTest, EveryPostTheClientWritesIsReadAndComposedWhole) {
          {"bob@example.com"}},
         {"bob@example.com", "", "", "Caf\xC3\xA9", "\xC3\xA9t\xC3\xA9 " + std::string(2040, 'e'),
          {"bob@example.com"}},
+        {"Bob \"B\" <bob@example.com>, <carl@example.org>", "", "", "s", "n",
+         {"bob@example.com", "carl@example.org"}, "Ann \"the boss\" Smith \\"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.to + " / " + c.cc);
@@ -613,6 +616,7 @@ TEST_F(RelayServerTest, EveryPostTheClientWritesIsReadAndComposedWhole) {
         m_Request.cc = cc;
         Put("Cc", c.myCc);
         Put("Note", c.note);
+        Put("Name", c.name);
         const std::string body = BodyOf(WritePost(MakeWave(200), c.subject));
 
         ReceivedPost post;
@@ -623,6 +627,7 @@ TEST_F(RelayServerTest, EveryPostTheClientWritesIsReadAndComposedWhole) {
             for (const auto& address : *list)
                 recipients.push_back(address.address);
         EXPECT_EQ(recipients, c.recipients);
+        EXPECT_EQ(post.from.name, c.name);
 
         const std::string message = ComposeMail(post, MakeWave(200), NewMailStamp(0, "h"));
         std::size_t pos = 0, longest = 0;
