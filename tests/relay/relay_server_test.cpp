@@ -168,6 +168,17 @@ protected:
         m_LogGrew.wait_for(lock, std::chrono::seconds(30), [&] { return m_Log.size() >= pLines; });
         return m_Log;
     }
+    // How many lines hold pText, once at least one does (or 30 s passed).
+    int LogLinesWith(const std::string& pText) {
+        auto count = [&] {
+            return static_cast<int>(std::count_if(m_Log.begin(), m_Log.end(), [&](const auto& pLine) {
+                return pLine.find(pText) != std::string::npos;
+            }));
+        };
+        std::unique_lock<std::mutex> lock(m_LogMutex);
+        m_LogGrew.wait_for(lock, std::chrono::seconds(30), [&] { return count() > 0; });
+        return count();
+    }
 
     test::TempEnv m_Env;
     test::MemoryRegistry m_Registry;
@@ -745,19 +756,8 @@ TEST_F(RelayServerTest, TricklingClientsAreCutOffAtTheirDeadlines) {
     // connection's reset, as the client did not stop sending.
     const std::string answer = body.Rest();
     EXPECT_TRUE(answer.empty() || answer.rfind("HTTP/1.1 408", 0) == 0) << answer;
-    const auto log = Log(2);
-    EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                            [](const std::string& pLine) {
-                                return pLine.find("closed: the request head did not arrive") !=
-                                       std::string::npos;
-                            }),
-              1);
-    EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                            [](const std::string& pLine) {
-                                return pLine.find("\"POST /post\" 408 The request took longer") !=
-                                       std::string::npos;
-                            }),
-              1);
+    EXPECT_EQ(LogLinesWith("closed: the request head did not arrive within 1 s"), 1);
+    EXPECT_EQ(LogLinesWith("\"POST /post\" 408 The request took longer than 2 seconds"), 1);
     EXPECT_TRUE(Messages().empty());
     EXPECT_EQ(PostBytes(Port(), good).status, 200);
 }
