@@ -290,7 +290,7 @@ bool DeliverBySmtp(const SmtpSettings& pSettings, const std::string& pFrom,
     return true;
 }
 
-bool RefusedForGood(long pReply) {
+bool SmtpRefusedForGood(long pReply) {
     return pReply >= 500 && pReply <= 599 && pReply != 530 && pReply != 534 && pReply != 535 &&
            pReply != 538;
 }

@@ -45,7 +45,7 @@ bool DeliverBySmtp(const SmtpSettings& pSettings, const std::string& pFrom,
 // True for a reply that refuses this message for good (5xx), not for one
 // that says the relay's own login failed (530, 534, 535, 538): those need
 // the relay's owner, and the post may go through once they are fixed.
-bool RefusedForGood(long pReply);
+bool SmtpRefusedForGood(long pReply);
 
 // pUrl without a user name or password ("smtp://host:25").
 std::string UrlWithoutCredentials(const std::string& pUrl);

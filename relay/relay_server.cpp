@@ -293,7 +293,7 @@ RelayAnswer ProcessPost(const RelayOptions& pOptions, std::string_view pBoundary
             long reply = 0;
             const std::string& sender = pAccount.empty() ? post.from.address : pAccount;
             if (!DeliverBySmtp(pOptions.smtp, sender, recipients, message, problem, reply)) {
-                if (RefusedForGood(reply))
+                if (SmtpRefusedForGood(reply))
                     return {422, "The mail server refused the message: " + problem, {}};
                 return {503, "The message could not be delivered now; try again later: " + problem,
                         {}};

@@ -1,6 +1,7 @@
 #include "settings/options_window.h"
 
 #include "common/globals.h"
+#include "common/server_address.h"
 #include "common/utilities.h"
 #include "language/translation.h"
 #include "platform/drives.h"
@@ -403,7 +404,8 @@ void frmOptions::Form_Load() {
         chkSounds->setChecked(IsOne(gRegistry->PlaySounds()));
         chkAutorun->setChecked(IsOne(gRegistry->Autorun()));
     }
-    txtServer->setText(Q(gConnectTo));
+    // A password in the address is never shown.
+    txtServer->setText(Q(AddressWithoutPassword(gConnectTo)));
 
     // 6. - 7. The book list and the first page.
     FillBookList();
@@ -603,8 +605,15 @@ bool frmOptions::SaveOptions() {
     if (!gRegistry)
         return false;
 
-    gRegistry->ConnectTo(server);
+    // Left as shown (without its password), the address keeps its password.
+    gRegistry->ConnectTo(server == AddressWithoutPassword(gConnectTo) ? gConnectTo : server);
     gConnectTo = gRegistry->ConnectTo();
+    if (const QString shown = Q(AddressWithoutPassword(gConnectTo)); txtServer->text() != shown) {
+        const bool wasLoading = m_Loading;
+        m_Loading = true;
+        txtServer->setText(shown);
+        m_Loading = wasLoading;
+    }
     gRegistry->MyName(txtName->text().toStdString());
     gRegistry->MyOrganization(txtOrganization->text().toStdString());
     gRegistry->MyEmail(txtEmail->text().toStdString());

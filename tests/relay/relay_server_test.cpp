@@ -501,7 +501,7 @@ TEST_F(RelayServerTest, AMaildirThatCannotBeCreatedGives503AndTheSenderKeepsTheP
     EXPECT_EQ(reply.status, 503);
     EXPECT_NE(reply.body.find("try again later"), std::string::npos) << reply.body;
     const DeliveryResult result = Send(post, Url());
-    EXPECT_EQ(result.outcome, Delivery::Refused) << result.done.status;
+    EXPECT_EQ(result.outcome, Delivery::Deferred) << result.done.status;
     EXPECT_TRUE(std::filesystem::exists(post));
     EXPECT_EQ(ReadFile(m_Env.Root() + "/blocker"), "a file, not a folder");
 }
@@ -557,17 +557,21 @@ TEST_F(RelayServerTest, AnSmtpRefusalForGoodGives422AndADelayGives503) {
     const Case cases[] = {{SmtpServer::Mode::RefuseRecipient, 422, "550"},
                           {SmtpServer::Mode::RefuseData, 422, "550"},
                           {SmtpServer::Mode::DeferData, 503, "451"}};
-    const std::string body = BodyOf(WritePost(MakeWave(1000)));
     for (const auto& c : cases) {
         SmtpServer smtp(c.mode);
         m_Options.smtp.url = smtp.Url();
         m_Options.smtp.connectTimeout = 5;
         m_Options.smtp.totalTimeout = 30;
         StartRelay();
-        const HttpReply reply = PostBytes(Port(), body);
+        const std::string post = WritePost(MakeWave(1000));
+        const HttpReply reply = PostBytes(Port(), BodyOf(post));
         EXPECT_EQ(reply.status, c.status) << reply.body;
         EXPECT_NE(reply.body.find(c.reason), std::string::npos) << reply.body;
-        EXPECT_EQ(smtp.Sessions().size(), 1u);
+        // The sender sets a refusal aside and keeps a delayed post waiting.
+        const DeliveryResult result = Send(post, Url());
+        EXPECT_EQ(result.outcome, c.status == 422 ? Delivery::Refused : Delivery::Deferred);
+        std::filesystem::remove(post);
+        EXPECT_EQ(smtp.Sessions().size(), 2u);
     }
 }
 
