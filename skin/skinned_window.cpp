@@ -6,6 +6,7 @@
 #include "platform/services.h"
 #include "platform/shell.h"
 #include "platform/sound.h"
+#include "skin/captions.h"
 #include "skin/label_button.h"
 #include "skin/window_drag.h"
 #include "skin/window_shape.h"
@@ -25,7 +26,7 @@ cSkinnedWindow::cSkinnedWindow(const char* pName, QSize pDesignSize, std::string
       m_DesignSize(pDesignSize) {
     setObjectName(pName);
     QFont f = font();
-    f.setPointSizeF(8.0);
+    f.setPointSizeF(WindowPointSize(this));
     setFont(f);
     setFixedSize(Design(0, 0, pDesignSize.width(), pDesignSize.height()).size());
     lblToolbar = new QLabel(this);
