@@ -45,16 +45,21 @@ void LinkShippedData(const fs::path& pShipped, const fs::path& pFolder) {
     }
 }
 
-} // namespace
-
 std::string ExecutableFolder() {
-    char buffer[PATH_MAX + 1] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
-    if (n <= 0) return ".";
-    std::string exe(buffer, static_cast<size_t>(n));
+    const std::string exe = ProgramExecutable();
+    if (exe.empty()) return ".";
     const auto slash = exe.find_last_of('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? std::string("/") : exe.substr(0, slash);
+}
+
+} // namespace
+
+std::string ProgramExecutable() {
+    char buffer[PATH_MAX + 1] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
+    if (n <= 0) return {};
+    return std::string(buffer, static_cast<size_t>(n));
 }
 
 std::string PrepareProgramFolder(const std::string& pExecutableFolder) {

@@ -12,15 +12,16 @@ namespace brisa {
 // - otherwise, for an installed program (data in <prefix>/share/brisamail,
 //   executables in <prefix>/bin, which users cannot write to),
 //   $XDG_DATA_HOME/brisamail (default ~/.local/share/brisamail): see
-//   PrepareInstalledFolder.
+//   PrepareProgramFolder.
 std::string ProgramFolder();
+
+// The real path of the running executable, links resolved; empty when the
+// system cannot tell. Not the program folder: $BRISAMAIL_HOME may name a
+// folder that holds only data.
+std::string ProgramExecutable();
 
 // Joins the program folder and a relative part such as "/sounds/click.wav".
 std::string ProgramPath(const std::string& pRelative);
-
-// The folder of the running executable (where brisamail and brisa-sender
-// are), whatever the program folder is.
-std::string ExecutableFolder();
 
 // The program folder an executable in pExecutableFolder uses when
 // $BRISAMAIL_HOME is unset, made ready for use. For an installed program the

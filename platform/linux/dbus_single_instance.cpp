@@ -1,11 +1,15 @@
 #include "platform/linux/dbus_single_instance.h"
 
+#include "platform/file_registry.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -38,14 +42,19 @@ DBusSingleInstance::~DBusSingleInstance() {
 }
 
 QString DBusSingleInstance::LockPath() {
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::tempPath();
-    return folder + QString("/brisamail-%1.lock").arg(::getuid());
+    const QString settings = QString::fromStdString(FileRegistry::DefaultPath());
+    return settings.left(settings.lastIndexOf('/')) + "/brisamail.lock";
 }
 
 bool DBusSingleInstance::ClaimLockFile() {
-    const QByteArray path = QFile::encodeName(LockPath());
-    m_LockFd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const QString lock = LockPath();
+    const QByteArray folder = QFile::encodeName(lock.left(lock.lastIndexOf('/')));
+    if (::mkdir(folder.constData(), 0700) != 0 && errno == ENOENT) {
+        QDir().mkpath(QFile::decodeName(folder));
+        ::chmod(folder.constData(), 0700);
+    }
+    const QByteArray path = QFile::encodeName(lock);
+    m_LockFd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_LockFd < 0) return true; // nowhere to lock: let this copy run
     if (::flock(m_LockFd, LOCK_EX | LOCK_NB) != 0) {
         ::close(m_LockFd);
@@ -56,8 +65,10 @@ bool DBusSingleInstance::ClaimLockFile() {
 }
 
 bool DBusSingleInstance::Claim() {
+    if (!ClaimLockFile()) return false;
     QDBusConnection bus = Bus(m_Connection);
-    if (!bus.isConnected()) return ClaimLockFile();
+    // Without a bus the lock alone decides.
+    if (!bus.isConnected()) return true;
     // The object is in place before the name is taken, so a call that comes
     // as soon as the name is visible finds it.
     const bool exported = bus.registerObject(kDBusPath, &m_Object, QDBusConnection::ExportAllSlots);
@@ -65,18 +76,15 @@ bool DBusSingleInstance::Claim() {
         kDBusService, QDBusConnectionInterface::DontQueueService,
         QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid()) {
-        // The bus would not answer: the lock file decides instead.
+        // The bus would not answer: the lock decides alone.
         if (exported) bus.unregisterObject(kDBusPath);
-        return ClaimLockFile();
+        return true;
     }
     if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+        // Another copy on other settings owns the name in this session.
         if (exported) bus.unregisterObject(kDBusPath);
-        // Another copy owns the name: ask it to come to the front, waiting a
-        // few seconds at most for its answer (a plain call, no introspection).
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(kDBusService, kDBusPath, kDBusInterface, "ShowImmediately");
-        call << 1;
-        bus.call(call, QDBus::BlockWithGui, 3000);
+        ::close(m_LockFd);
+        m_LockFd = -1;
         return false;
     }
     m_OnBus = true;

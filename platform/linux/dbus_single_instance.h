@@ -1,10 +1,12 @@
-// One copy per session: the D-Bus name com.brisamail.BrisaMail, or a lock
-// file when there is no session bus. The object /Brisa offers the automation
-// interface com.brisamail.Brisa to other programs:
+// One copy per session: a lock file beside the settings, always, and the
+// D-Bus name com.brisamail.BrisaMail when a session bus answers. So a copy
+// on the bus and one without a bus cannot run on the same settings. The
+// object /Brisa offers the automation interface com.brisamail.Brisa to
+// other programs:
 //   DoReply(s pTo, s pCc, s pSubject, i pHwnd)
 //   ShowImmediately(i pHwnd)
 // (pHwnd 0: only fill in the fields; any other value: bring the window up).
-// A second copy asks the first to show itself and ends.
+// A second copy hands nothing to the first: it only learns that it must end.
 #pragma once
 
 #include "platform/single_instance.h"
@@ -38,7 +40,7 @@ public:
     ~DBusSingleInstance() override;
     bool Claim() override;
     void SetTarget(IAutomationTarget* pTarget) override;
-    // The lock file used when no session bus can be reached.
+    // The lock file: brisamail.lock in the settings folder.
     static QString LockPath();
 
 private:

@@ -11,6 +11,7 @@
 #include "platform/system_info.h"
 #include "platform/tray.h"
 
+#include <QString>
 #include <QtGlobal>
 
 #include <memory>
@@ -69,6 +70,8 @@ public:
     bool Available() override;
     void SetCallback(std::function<void(int)> pCallback) override;
     bool IconRect(TrayRect& pRect) override;
+    // The tip the icon shows (empty without an icon).
+    QString Tip() const;
     // The desktop's report of one activation (a QSystemTrayIcon reason),
     // turned into the owner's mouse message.
     void Activated(int pReason);
