@@ -22,6 +22,11 @@ bool cSlider::Create(double pLeft, double pTop, double pWidth, double pHeight, b
     m_Bar = new QSlider(Qt::Vertical, m_Parent);
     m_Bar->setTickPosition(QSlider::NoTicks);
     m_Bar->setRange(-65000, 1);
+    // The range's minimum (-65000, the loudest) is the upper end: a plain
+    // vertical slider keeps its minimum at the bottom, so both the picture
+    // and the controls (keys, wheel) are turned round.
+    m_Bar->setInvertedAppearance(true);
+    m_Bar->setInvertedControls(true);
     m_Bar->setSingleStep(650);
     m_Bar->setPageStep(6500);
     m_Bar->setValue(0);
