@@ -11,6 +11,7 @@
 #include "platform/program_folder.h"
 #include "platform/sound.h"
 #include "platform/system_info.h"
+#include "platform/window_system.h"
 #include "platform/tray.h"
 #include "recording/slider.h"
 #include "settings/registry.h"
@@ -72,6 +73,7 @@ frmMM::frmMM(const Services& pServices, std::string pCommandLine, QWidget* pPare
     : QWidget(pParent, Qt::Window | Qt::FramelessWindowHint), m_Services(pServices),
       m_CommandLine(TrimSpace(pCommandLine)), m_Ads(std::make_unique<cTimesink>(pServices.ads, this)) {
     setObjectName("frmMM");
+    WindowSystem::PrepareShaped(this);
     setWindowTitle("BrisaMail");
     setAccessibleName("BrisaMail");
     QFont f = font();
@@ -92,6 +94,7 @@ frmMM::~frmMM() {
     // The controls go with the base class, after this window's own part:
     // nothing they report on their way out may reach its handlers.
     for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
+    if (m_Services.tray) m_Services.tray->SetMenu(nullptr);
 }
 
 // ---- controls ---------------------------------------------------------------
@@ -209,6 +212,10 @@ void frmMM::CreateControls() {
     mnuHelpAbout = entry("mnuHelpAbout", "&About BrisaMail");
     mnuSep4 = separator("mnuSep4");
     mnuFileExit = entry("mnuFileExit", "E&xit");
+    // The same entries on the window itself, for desktops without a tray.
+    m_WindowMenu = new QMenu(this);
+    m_WindowMenu->setObjectName("mnuWindow");
+    m_WindowMenu->addActions(mnuFile->actions());
 }
 
 QRect frmMM::Design(int pLeft, int pTop, int pWidth, int pHeight) const {
@@ -570,8 +577,9 @@ void frmMM::Form_Load() {
     SetTitleStrip(lblToolbar, "BrisaMail");
     setWindowTitle("BrisaMail");
 
-    // 20.
-    if (!FolderExists(ProgramPath("/outbox"))) QDir().mkpath(Q(ProgramPath("/outbox")));
+    // 20. The outbox holds the messages waiting to go: its owner's alone.
+    if (!FolderExists(ProgramPath("/outbox")))
+        QDir().mkdir(Q(ProgramPath("/outbox")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     // 21. The tray icon.
     if (m_Services.tray) {
@@ -581,6 +589,8 @@ void frmMM::Form_Load() {
         });
         std::string tip = "BrisaMail";
         if (auto t = Tr("mm0001")) tip = *t;
+        // The desktop opens the menu at the icon itself where it can.
+        m_TrayShowsMenu = m_Services.tray->SetMenu(mnuFile);
         m_Services.tray->Add("ID_NORMAL", tip.substr(0, 63));
     }
 
@@ -670,6 +680,8 @@ void frmMM::SaveRecipientHistory() {
     // the history that was there.
     QSaveFile file(Q(ProgramPath("/Tos.txt")));
     if (!file.open(QIODevice::WriteOnly)) return;
+    // The people the user writes to are nobody else's business.
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     file.write(bytes.data(), static_cast<qint64>(bytes.size()));
     file.commit();
 }
@@ -772,12 +784,14 @@ void frmMM::contextMenuEvent(QContextMenuEvent* pEvent) {
     // notification area; the window shows, so Send is left out.
     mnuFileSend->setVisible(false);
     mnuSep1->setVisible(false);
-    mnuFile->setDefaultAction(mnuHelpContents);
-    mnuFile->popup(pEvent->globalPos());
+    m_WindowMenu->setDefaultAction(mnuHelpContents);
+    m_WindowMenu->popup(pEvent->globalPos());
 }
 
 void frmMM::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    // Nothing is painted outside the outline (see WindowSystem::PrepareShaped).
+    if (!m_WindowRegion.isEmpty()) p.setClipRegion(m_WindowRegion);
     if (!m_Background.isNull()) p.drawPixmap(0, 0, m_Background);
     else p.fillRect(rect(), palette().color(QPalette::Window));
     DrawBevel(p, cmdHelp->geometry());

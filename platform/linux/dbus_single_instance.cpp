@@ -5,6 +5,8 @@
 #include <QDBusMessage>
 #include <QDir>
 
+#include <utility>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -20,6 +22,29 @@ void BrisaDBusObject::ShowImmediately(int pHwnd) {
     if (target) target->ShowImmediately(pHwnd);
 }
 
+QString DesktopApplicationObject::Token(const QVariantMap& pPlatformData) {
+    for (const char* key : {"activation-token", "desktop-startup-id"}) {
+        const QString token = pPlatformData.value(QLatin1String(key)).toString();
+        if (!token.isEmpty()) return token;
+    }
+    return {};
+}
+
+void DesktopApplicationObject::Activate(const QVariantMap& platform_data) {
+    if (target) target->Activate(Token(platform_data).toStdString());
+}
+
+// The program opens no documents and offers no actions of its own: both
+// bring it up like Activate.
+void DesktopApplicationObject::Open(const QStringList&, const QVariantMap& platform_data) {
+    Activate(platform_data);
+}
+
+void DesktopApplicationObject::ActivateAction(const QString&, const QVariantList&,
+                                              const QVariantMap& platform_data) {
+    Activate(platform_data);
+}
+
 namespace {
 QDBusConnection Bus(const QString& pName) {
     return pName.isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(pName);
@@ -32,6 +57,7 @@ DBusSingleInstance::~DBusSingleInstance() {
     if (m_OnBus) {
         QDBusConnection bus = Bus(m_Connection);
         bus.unregisterObject(kDBusPath);
+        bus.unregisterObject(kDBusApplicationPath);
         bus.unregisterService(kDBusService);
     }
     if (m_LockFd >= 0) ::close(m_LockFd);
@@ -61,21 +87,35 @@ bool DBusSingleInstance::Claim() {
     // The object is in place before the name is taken, so a call that comes
     // as soon as the name is visible finds it.
     const bool exported = bus.registerObject(kDBusPath, &m_Object, QDBusConnection::ExportAllSlots);
+    const bool application =
+        bus.registerObject(kDBusApplicationPath, &m_Application, QDBusConnection::ExportAllSlots);
+    auto unexport = [&] {
+        if (exported) bus.unregisterObject(kDBusPath);
+        if (application) bus.unregisterObject(kDBusApplicationPath);
+    };
     const auto reply = bus.interface()->registerService(
         kDBusService, QDBusConnectionInterface::DontQueueService,
         QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid()) {
         // The bus would not answer: the lock file decides instead.
-        if (exported) bus.unregisterObject(kDBusPath);
+        unexport();
         return ClaimLockFile();
     }
     if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
-        if (exported) bus.unregisterObject(kDBusPath);
+        unexport();
         // Another copy owns the name: ask it to come to the front, waiting a
         // few seconds at most for its answer (a plain call, no introspection).
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(kDBusService, kDBusPath, kDBusInterface, "ShowImmediately");
-        call << 1;
+        // The token the desktop started this copy with lets that window take
+        // the focus.
+        QVariantMap platformData;
+        for (const auto& [variable, key] : {std::pair{"XDG_ACTIVATION_TOKEN", "activation-token"},
+                                            std::pair{"DESKTOP_STARTUP_ID", "desktop-startup-id"}}) {
+            const QString token = qEnvironmentVariable(variable);
+            if (!token.isEmpty()) platformData.insert(QLatin1String(key), token);
+        }
+        QDBusMessage call = QDBusMessage::createMethodCall(kDBusService, kDBusApplicationPath,
+                                                           kDBusApplicationInterface, "Activate");
+        call << platformData;
         bus.call(call, QDBus::BlockWithGui, 3000);
         return false;
     }
@@ -83,6 +123,9 @@ bool DBusSingleInstance::Claim() {
     return true;
 }
 
-void DBusSingleInstance::SetTarget(IAutomationTarget* pTarget) { m_Object.target = pTarget; }
+void DBusSingleInstance::SetTarget(IAutomationTarget* pTarget) {
+    m_Object.target = pTarget;
+    m_Application.target = pTarget;
+}
 
 } // namespace brisa
