@@ -8,6 +8,7 @@
 #include "settings/registry.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -90,6 +91,34 @@ struct FolderIdHash {
                                      static_cast<uint64_t>(id.dev));
     }
 };
+
+// A Wine prefix: a folder holding the folder drive_c (the Windows drive C:).
+bool IsWinePrefix(int pParent, const char* pName) {
+    const std::string driveC = std::string(pName) + "/drive_c";
+    struct stat st {};
+    return ::fstatat(pParent, driveC.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The folder WINEPREFIX names, without trailing '/', when it lies below
+// pRoot ("" for the root of all); otherwise "".
+std::string WinePrefixBelow(const std::string& pRoot) {
+    const char* value = std::getenv("WINEPREFIX");
+    if (value == nullptr || value[0] != '/')
+        return {};
+    std::string prefix = value;
+    while (prefix.size() > 1 && prefix.back() == '/')
+        prefix.pop_back();
+    // "." and ".." parts could lead out of the drive.
+    if ((prefix + "/").find("/./") != std::string::npos ||
+        (prefix + "/").find("/../") != std::string::npos) {
+        return {};
+    }
+    if (prefix.size() <= pRoot.size() + 1 || prefix.compare(0, pRoot.size(), pRoot) != 0 ||
+        prefix[pRoot.size()] != '/') {
+        return {};
+    }
+    return prefix;
+}
 
 std::string GetText(const char* pId) {
     return Tr(pId).value_or(std::string());
@@ -177,7 +206,18 @@ void ScanFolder(const std::string& pFolder, std::string& pResult,
     const uint32_t every = pProgress.every == 0 ? 4096 : pProgress.every;
     bool stop = false;
 
-    while (!pending.empty() && !stop) {
+    // The prefix WINEPREFIX names lies wherever the user put it, perhaps
+    // below a hidden folder the walk does not enter; when it is on the
+    // searched drive it is searched after the rest.
+    std::string winePrefix = WinePrefixBelow(root);
+
+    while (!stop) {
+        if (pending.empty()) {
+            if (winePrefix.empty())
+                break;
+            pending.push_back(std::move(winePrefix));
+            winePrefix.clear();
+        }
         const std::string folder = std::move(pending.back());
         pending.pop_back();
 
@@ -220,7 +260,8 @@ void ScanFolder(const std::string& pFolder, std::string& pResult,
                 break;
             }
             const char* name = entry->d_name;
-            if (name[0] == '.')
+            const bool hidden = name[0] == '.';
+            if (hidden && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
                 continue;
 
             unsigned char type = entry->d_type;
@@ -233,6 +274,10 @@ void ScanFolder(const std::string& pFolder, std::string& pResult,
                        : S_ISLNK(est.st_mode) ? DT_LNK
                                               : DT_UNKNOWN;
             }
+            // Hidden entries are skipped, except Wine prefixes: the Windows
+            // mail programs run under Wine keep their books there.
+            if (hidden && (type != DT_DIR || !IsWinePrefix(fd, name)))
+                continue;
             if (type == DT_DIR) {
                 std::string& child = pending.emplace_back();
                 child.reserve(folder.size() + 1 + std::strlen(name));

@@ -56,8 +56,11 @@ std::string SearchAddressBooks(const std::string& pDrive, const cSearchProgress&
 // "/" and "" both mean the root) to pResult, each followed by a tab. The
 // files of a folder come before those of its subfolders; subfolders are
 // searched depth first in the order they were listed. Names beginning with
-// "." are skipped, symbolic links to folders are not followed, folders of
-// other file systems and folders already searched are not entered, and
+// "." are skipped, except Wine prefixes: a hidden folder holding the folder
+// drive_c is searched, and so is the folder WINEPREFIX names when it lies
+// below pFolder (after everything else, even when it lies below a hidden
+// folder). Symbolic links to folders are not followed, folders of other
+// file systems and folders already searched are not entered, and
 // unreadable folders contribute nothing. Only regular files (or links to
 // them) are collected; a path holding a tab cannot be stored and is left
 // out.

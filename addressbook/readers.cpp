@@ -175,22 +175,26 @@ std::optional<std::string> DecodeBase64(std::string_view pText) {
     return out;
 }
 
+// LDIF text: valid UTF-8 is UTF-8 (what current programs write), anything
+// else Windows-1252 (what older ones wrote).
+std::string LdifText(std::string_view pBytes) {
+    return IsValidUtf8(pBytes) ? std::string(pBytes) : Cp1252ToUtf8(pBytes);
+}
+
 // The value of an LDIF line after its "name:" prefix.
 std::string LdifValue(std::string_view pRest) {
     if (!pRest.empty() && pRest.front() == ':') {
         const auto bytes = DecodeBase64(TrimBlanks(pRest.substr(1)));
-        if (!bytes)
-            return {};
-        std::string text = IsValidUtf8(*bytes) ? *bytes : Cp1252ToUtf8(*bytes);
-        // Encoded values may hold line ends and tabs, which would break the
-        // row apart.
-        for (char& c : text) {
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-                c = ' ';
-        }
-        return text;
+        return bytes ? LdifText(*bytes) : std::string();
     }
-    return Cp1252ToUtf8(TrimBlanks(pRest));
+    return LdifText(TrimBlanks(pRest));
+}
+
+// Adds a row whose name and address are free of control characters: a line
+// end or tab inside either would split the row, shift the address column,
+// or reach the post's header rows once the address is picked.
+void AddCleanEntry(cAddressList& pList, std::string_view pName, std::string_view pAddress) {
+    pList.AddEntry(BlankControlCharacters(pName), BlankControlCharacters(pAddress));
 }
 
 // Splits a row at its first tab.
@@ -232,13 +236,14 @@ void ReadAddrBkList(const cByteSource& pFile, cAddressList& pList) {
         RemoveTrailingCrLf(address);
         if (name.empty() || address.empty())
             continue;
-        if (address.find('@') == std::string::npos) {
+        std::string text = BlankControlCharacters(Cp1252ToUtf8(address));
+        if (text.find('@') == std::string::npos) {
             // A member name of the AOL service: its blanks go, its domain is added.
-            std::erase(address, ' ');
-            address += '@';
-            address += kAolMailDomain;
+            std::erase(text, ' ');
+            text += '@';
+            text += kAolMailDomain;
         }
-        pList.AddEntry(Cp1252ToUtf8(name), Cp1252ToUtf8(address));
+        AddCleanEntry(pList, Cp1252ToUtf8(name), text);
     }
 }
 
@@ -279,7 +284,7 @@ void ReadWabFile(const cByteSource& pFile, cAddressList& pList) {
     const uint32_t last = std::min<uint32_t>(count, 255);
     for (uint32_t id = 1; id <= last; ++id) {
         if (names[id] && addresses[id])
-            pList.AddEntry(Cp1252ToUtf8(*names[id]), Cp1252ToUtf8(*addresses[id]));
+            AddCleanEntry(pList, Cp1252ToUtf8(*names[id]), Cp1252ToUtf8(*addresses[id]));
     }
 }
 
@@ -312,7 +317,7 @@ void ReadNabFile(const cByteSource& pFile, cAddressList& pList) {
         if (!TextField(record.data(), 36, kNabRecord, name))
             continue;
         if (!name.empty() && !address.empty())
-            pList.AddEntry(Cp1252ToUtf8(name), Cp1252ToUtf8(address));
+            AddCleanEntry(pList, Cp1252ToUtf8(name), Cp1252ToUtf8(address));
     }
 }
 
@@ -328,7 +333,7 @@ void ReadLdifFile(const cByteSource& pFile, cAddressList& pList) {
     std::string name, address;
     auto flush = [&] {
         if (!name.empty() && !address.empty()) {
-            pList.AddEntry(name, address);
+            AddCleanEntry(pList, name, address);
             name.clear();
             address.clear();
         }
@@ -388,7 +393,7 @@ void ReadNicknameFile(const cByteSource& pFile, cAddressList& pList) {
         if (!addresses.empty() && addresses.back() == ',')
             addresses.pop_back();
         if (!nickname.empty() && !addresses.empty())
-            pList.AddEntry(nickname, addresses);
+            AddCleanEntry(pList, nickname, addresses);
     });
     ExpandNicknames(pList);
 }
@@ -403,7 +408,7 @@ void ReadOutlookContacts(const std::string& pPath, cAddressList& pList,
     if (result.Cancel)
         return;
     for (const cContact& contact : result.Contacts)
-        pList.AddEntry(contact.Name, contact.Address);
+        AddCleanEntry(pList, contact.Name, contact.Address);
 }
 
 void ExpandNicknames(cAddressList& pList) {

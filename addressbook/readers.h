@@ -4,8 +4,10 @@
 // be opened gives an empty list, a damaged record is skipped, and no read
 // ever reaches outside the file, whatever its counts and offsets claim.
 //
-// Text in the files is Windows-1252 and becomes UTF-8; text files end their
-// lines at CR, CR LF or LF.
+// Text in the files is Windows-1252 (LDIF: UTF-8 when valid) and becomes
+// UTF-8; text files end their lines at CR, CR LF or LF. Every control
+// character (line ends and tabs among them) inside a name or address
+// becomes a blank, so a row is always one line of name, tab, address.
 #pragma once
 
 #include "addressbook/address_list.h"
@@ -56,8 +58,9 @@ void ReadNabFile(const cByteSource& pFile, cAddressList& pList);
 
 // LDIF: "dn:" starts an entry, "cn:" gives the name, "mail:" the address
 // (prefixes ignore case, values are trimmed of blanks). A value written as
-// "attribute:: base64" is decoded (UTF-8 text); a line that begins with a
-// blank continues the line before it.
+// "attribute:: base64" is decoded; a line that begins with a blank continues
+// the line before it. Values, plain or decoded, are UTF-8 when they are
+// valid UTF-8 and Windows-1252 otherwise.
 void ReadLdifFile(const std::string& pPath, cAddressList& pList);
 void ReadLdifFile(const cByteSource& pFile, cAddressList& pList);
 

@@ -124,6 +124,41 @@ std::string TrimSpace(std::string_view pText) {
     return std::string(pText.substr(b, e - b));
 }
 
+size_t ControlCharacterAt(std::string_view pText, size_t pAt) {
+    const auto c = static_cast<unsigned char>(pText[pAt]);
+    if (c < 0x20 || c == 0x7F)
+        return 1;
+    // U+0080..U+009F are written C2 80..C2 9F.
+    if (c == 0xC2 && pAt + 1 < pText.size()) {
+        const auto d = static_cast<unsigned char>(pText[pAt + 1]);
+        if (d >= 0x80 && d <= 0x9F)
+            return 2;
+    }
+    return 0;
+}
+
+bool HoldsControlCharacter(std::string_view pText) {
+    for (size_t i = 0; i < pText.size(); ++i) {
+        if (ControlCharacterAt(pText, i) != 0)
+            return true;
+    }
+    return false;
+}
+
+std::string BlankControlCharacters(std::string_view pText) {
+    std::string out;
+    out.reserve(pText.size());
+    for (size_t i = 0; i < pText.size();) {
+        if (const size_t n = ControlCharacterAt(pText, i); n != 0) {
+            out += ' ';
+            i += n;
+        } else {
+            out += pText[i++];
+        }
+    }
+    return out;
+}
+
 bool FileExists(const std::string& pPath) {
     if (pPath.empty()) return false;
     const auto slash = pPath.find_last_of('/');

@@ -52,4 +52,15 @@ std::string TrimBlanks(std::string_view pText);
 // Removes leading and trailing white space (blanks, tabs, CR, LF).
 std::string TrimSpace(std::string_view pText);
 
+// Control characters: U+0000 to U+001F (line ends and tabs among them),
+// U+007F and U+0080 to U+009F. The length in bytes of the control character
+// that begins at pAt (1 or 2), or 0 when none begins there.
+size_t ControlCharacterAt(std::string_view pText, size_t pAt);
+
+// True when pText holds a control character.
+bool HoldsControlCharacter(std::string_view pText);
+
+// pText with each control character replaced by one blank.
+std::string BlankControlCharacters(std::string_view pText);
+
 } // namespace brisa

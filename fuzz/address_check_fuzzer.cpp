@@ -17,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t pSize) {
     switch (result) {
     case kAddressListValid: {
         FUZZ_CHECK(bad.empty());
+        FUZZ_CHECK(!HoldsControlCharacter(list));
         // Every entry of the normalised list is trimmed and valid, so a list
         // short enough is checked again unchanged.
         if (list.size() <= static_cast<size_t>(kMaxAddressListLength)) {
@@ -46,6 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t pSize) {
         }
         break;
     }
+    case kAddressControlCharacter:
+        FUZZ_CHECK(list == input);
+        FUZZ_CHECK(HoldsControlCharacter(input));
+        FUZZ_CHECK(!HoldsControlCharacter(bad));
+        FUZZ_CHECK(bad.find(',') == std::string::npos);
+        break;
     case kAddressListTooLong:
         FUZZ_CHECK(list == input);
         FUZZ_CHECK(bad.empty());

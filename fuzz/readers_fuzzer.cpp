@@ -2,6 +2,7 @@
 // reader is chosen when the target is built (BRISA_FUZZ_READER):
 // 1 AddrBk.lst, 2 .wab, 3 abook.nab, 4 LDIF, 5 nndbase.txt.
 #include "addressbook/readers.h"
+#include "common/utilities.h"
 #include "fuzz/fuzz_support.h"
 
 #ifndef BRISA_FUZZ_READER
@@ -35,7 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t pSize) {
     FUZZ_CHECK(rows.size() <= most);
     for (size_t i = 0; i < rows.size(); ++i) {
         const std::string& row = rows[i];
-        FUZZ_CHECK(row.find('\t') != std::string::npos);
+        const size_t tab = row.find('\t');
+        FUZZ_CHECK(tab != std::string::npos);
+        // One line of name, tab, address: no other control character.
+        FUZZ_CHECK(!HoldsControlCharacter(std::string_view(row).substr(0, tab)));
+        FUZZ_CHECK(!HoldsControlCharacter(std::string_view(row).substr(tab + 1)));
         FUZZ_CHECK(row != "left over\tfrom@before.example");
         FUZZ_CHECK(fuzz::IsUtf8(row));
         if (sorted && i > 0)

@@ -6,10 +6,42 @@
 
 namespace brisa {
 
+namespace {
+
+// pEntry with each control character shown as U+FFFD, the replacement
+// character: the usual fonts have a glyph for it, which they lack for the
+// control pictures (U+2400 and on).
+std::string ShowControlCharacters(std::string_view pEntry) {
+    std::string out;
+    for (size_t i = 0; i < pEntry.size();) {
+        if (const size_t n = ControlCharacterAt(pEntry, i); n != 0) {
+            out += "\xEF\xBF\xBD";
+            i += n;
+        } else {
+            out += pEntry[i++];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 void CheckAddressList(std::string& pList, std::string& pBadEntry, int16_t& pResult) {
     pBadEntry.clear();
     if (QString::fromStdString(pList).size() > kMaxAddressListLength) {
         pResult = kAddressListTooLong;
+        return;
+    }
+    if (HoldsControlCharacter(pList)) {
+        std::string rest = pList;
+        for (;;) {
+            const std::string entry = NextToken(rest, ",", true);
+            if (HoldsControlCharacter(entry) || rest.empty()) {
+                pBadEntry = ShowControlCharacters(TrimBlanks(entry));
+                break;
+            }
+        }
+        pResult = kAddressControlCharacter;
         return;
     }
     std::string rest = pList;

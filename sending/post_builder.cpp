@@ -246,6 +246,15 @@ int MoveIntoPlace(const std::string& pTemp, const std::string& pFinal) {
     return 0;
 }
 
+// Makes the entries of a folder (a rename into it) durable.
+void SyncFolder(const std::string& pFolder) {
+    const int fd = ::open(pFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 // Writes a new post in pOutbox named after pTime (or a later free second):
 // pBefore, the archive's bytes, pAfter. The post's path, or "" on failure;
 // pArchiveFailed tells a failure to read the archive from one to write.
@@ -263,6 +272,9 @@ std::string WritePostFile(const std::string& pOutbox, std::tm pTime, const std::
         pArchiveFailed = copied == CopyResult::ReadFailed;
         written = copied == CopyResult::Copied && WriteAll(fd, pAfter);
     }
+    // On the disk before it has a name a sender looks for: a power cut must
+    // not leave an empty or short post behind.
+    written = written && ::fsync(fd) == 0;
     if (::close(fd) != 0 || !written) {
         ::unlink(temp.c_str());
         return {};
@@ -271,14 +283,41 @@ std::string WritePostFile(const std::string& pOutbox, std::tm pTime, const std::
     for (int attempt = 0; attempt < 86400; ++attempt) {
         const std::string path = pOutbox + "/" + PostFileName(pTime);
         const int result = MoveIntoPlace(temp, path);
-        if (result == 0)
+        if (result == 0) {
+            SyncFolder(pOutbox);
             return path;
+        }
         if (result != EEXIST)
             break;
         pTime = NextSecond(pTime);
     }
     ::unlink(temp.c_str());
     return {};
+}
+
+// A header value on one line: every control character (C0, DEL, C1 and the
+// Unicode line and paragraph separators) becomes a blank, so no value can
+// end its row early and start a row of its own.
+std::string OneLine(const std::string& pValue) {
+    std::string out;
+    out.reserve(pValue.size());
+    for (size_t i = 0; i < pValue.size(); ++i) {
+        const auto c = static_cast<unsigned char>(pValue[i]);
+        const auto next = i + 1 < pValue.size() ? static_cast<unsigned char>(pValue[i + 1]) : 0;
+        if (c < 0x20 || c == 0x7F) {
+            out += ' ';
+        } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            out += ' ';
+            ++i;
+        } else if (c == 0xE2 && next == 0x80 && i + 2 < pValue.size() &&
+                   (pValue[i + 2] == '\xA8' || pValue[i + 2] == '\xA9')) {
+            out += ' ';
+            i += 2;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
 
 std::string Setting(std::string (cRegistry::*pGetter)()) {
@@ -338,20 +377,21 @@ int BuildPost(const PostRequest& pRequest, std::string& pSubject, std::string& p
     row(R"(Content-Disposition: form-data; name="header"; filename="header.txt")");
     row("Content-Type: text/plain");
     row("");
-    row("To: " + pRequest.to);
+    row("To: " + OneLine(pRequest.to));
     {
         const std::string name = Setting(&cRegistry::MyName);
         const std::string email = Setting(&cRegistry::MyEmail);
-        row(name.empty() ? "From: " + email : "From: \"" + name + "\" <" + email + ">");
+        row(name.empty() ? "From: " + OneLine(email)
+                         : "From: \"" + OneLine(name) + "\" <" + OneLine(email) + ">");
     }
     if (pSubject.empty())
         pSubject = Text("mail0001");
-    row("Subject: " + pSubject);
+    row("Subject: " + OneLine(pSubject));
     {
         int bias = 0;
         if (!pRequest.system || !pRequest.system->TimeZoneBias(bias))
             bias = 0;
-        row("Date: " + PostDate(clock()) + " " + PostZone(bias));
+        row("Date: " + OneLine(PostDate(clock())) + " " + PostZone(bias));
     }
     {
         const std::string myCc = Setting(&cRegistry::MyCc);
@@ -363,25 +403,25 @@ int BuildPost(const PostRequest& pRequest, std::string& pSubject, std::string& p
         else
             cc = myCc;
         if (!cc.empty())
-            row("Cc: " + cc);
+            row("Cc: " + OneLine(cc));
     }
     if (const std::string organisation = Setting(&cRegistry::MyOrganization); !organisation.empty())
-        row("X-Organization: " + organisation);
+        row("X-Organization: " + OneLine(organisation));
     if (pRequest.returnReceipt == 1)
         row("X-Return-Receipt: Yes");
-    row("X-Language: " + gLanguageId);
+    row("X-Language: " + OneLine(gLanguageId));
     row("X-Mailer: BrisaMailer");
     row("X-MailerVersion: " + std::to_string(BRISA_VERSION_MAJOR) + "." +
         std::to_string(BRISA_VERSION_MINOR) + "." + std::to_string(BRISA_VERSION_PATCH));
     row(std::string("X-TSworking: ") + (pRequest.bannerMarker.empty() ? "Yes" : "No"));
-    row("X-Distributor: " + Setting(&cRegistry::DistributorCode));
+    row("X-Distributor: " + OneLine(Setting(&cRegistry::DistributorCode)));
     {
         std::string user;
         if (!pRequest.system || !pRequest.system->UserName(user))
             user = Setting(&cRegistry::MyName);
         if (const auto nul = user.find('\0'); nul != std::string::npos)
             user.resize(nul);
-        row("X-UniqueId: " + user);
+        row("X-UniqueId: " + OneLine(user));
     }
     row("");
     {
@@ -390,7 +430,7 @@ int BuildPost(const PostRequest& pRequest, std::string& pSubject, std::string& p
     }
     row("");
     row(delimiter);
-    row("Content-Disposition: form-data; name=\"body\"; filename=\"" + archiveName + "\"");
+    row("Content-Disposition: form-data; name=\"body\"; filename=\"" + OneLine(archiveName) + "\"");
     row("Content-Type: application/x-zip-compressed");
     row("");
 

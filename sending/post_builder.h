@@ -7,12 +7,16 @@
 // mail-like header and the note text) and the zip archive of the recording.
 // Every line ends with CR LF; text is written in Windows-1252, the archive
 // bytes unchanged. Content-Length counts the body only (from the first
-// delimiter line up to and including the final CR LF).
+// delimiter line up to and including the final CR LF). A control character
+// inside a header value (CR, LF, TAB, any other C0 or C1 character, DEL) is
+// written as a blank, whoever passed it: a value never starts a row of its
+// own.
 //
-// The file is written whole under a hidden temporary name in the outbox and
-// then moved to its final name without ever replacing another post, so a
-// sender scanning the outbox never sees half a post. When the name of the
-// current second is taken, the next free second is used.
+// The file is written whole under a hidden temporary name in the outbox
+// (readable by its owner only), flushed to the disk, and then moved to its
+// final name without ever replacing another post, so a sender scanning the
+// outbox never sees half a post, not even after a power cut. When the name
+// of the current second is taken, the next free second is used.
 #pragma once
 
 #include <ctime>

@@ -1,5 +1,6 @@
 #include "sending/post_sender.h"
 
+#include "common/server_address.h"
 #include "common/utilities.h"
 #include "platform/codepage.h"
 
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iostream>
 #include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -65,8 +67,78 @@ std::string ErrorText(int pError) {
 // The notification of a post left waiting in pOutbox.
 void MarkWaiting(SenderDone& pDone, const std::string& pOutbox) {
     pDone.notifyTime = kWaitingNotifyTime;
-    pDone.specialCaption = kWaitingCaption;
+    pDone.specialCaption = WaitingCaption();
     pDone.specialTarget = pOutbox;
+}
+
+std::string RefusedFolderOf(const std::string& pOutbox) {
+    return pOutbox + "/" + kRefusedFolder;
+}
+
+// Moves a post that must not be sent again into the folder of set-aside
+// posts (made owner-only), never replacing a post set aside before. The
+// folder's path, or "" when the post could not be moved.
+std::string SetAside(const std::string& pPostFile, const std::string& pOutbox) {
+    const std::string folder = RefusedFolderOf(pOutbox);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return {};
+    std::string name = pPostFile.substr(pPostFile.find_last_of('/') + 1);
+    const std::string stem = name.size() > 4 ? name.substr(0, name.size() - 4) : name;
+    for (int attempt = 1; attempt < 1000; ++attempt) {
+        if (attempt > 1)
+            name = stem + "-" + std::to_string(attempt) + ".txt";
+        const std::string target = folder + "/" + name;
+        if (::renameat2(AT_FDCWD, pPostFile.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) ==
+            0)
+            return folder;
+        if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+            // A file system without the exclusive rename.
+            if (::link(pPostFile.c_str(), target.c_str()) == 0) {
+                ::unlink(pPostFile.c_str());
+                return folder;
+            }
+        }
+        if (errno != EEXIST)
+            return {};
+    }
+    return {};
+}
+
+// Sets a post aside and announces it with pCaption; when it cannot be
+// moved it waits in the outbox as any other.
+void SetAsideAndAnnounce(SenderDone& pDone, const std::string& pPostFile,
+                         const std::string& pOutbox, const std::string& pCaption) {
+    const std::string folder = SetAside(pPostFile, pOutbox);
+    if (folder.empty()) {
+        pDone.status += " (it could not be set aside: " + std::string(std::strerror(errno)) +
+                        "; it stays in the outbox)";
+        MarkWaiting(pDone, pOutbox);
+        return;
+    }
+    pDone.status += "; it was set aside in " + folder + " and will not be sent again";
+    pDone.notifyTime = kWaitingNotifyTime;
+    pDone.specialCaption = pCaption;
+    pDone.specialTarget = folder;
+}
+
+// The first line of an answer body as the program's text, control
+// characters blanked, cut to 200 characters.
+std::string FirstLine(std::string_view pBody) {
+    const auto end = pBody.find_first_of("\r\n");
+    std::string line = HeaderText(pBody.substr(0, end));
+    for (auto& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    size_t characters = 0, i = 0;
+    for (; i < line.size(); ++i) {
+        if ((static_cast<unsigned char>(line[i]) & 0xC0) == 0x80)
+            continue; // inside a character
+        if (characters == 200)
+            break;
+        ++characters;
+    }
+    line.resize(i);
+    return line;
 }
 
 struct Notification {
@@ -77,10 +149,18 @@ struct Notification {
 
 struct Transfer {
     Notification notification;
+    std::string body; // the beginning of the answer's body
 };
 
-size_t DiscardBody(char*, size_t pSize, size_t pCount, void*) {
-    return pSize * pCount;
+// Keeps the beginning of the answer body: its first line is the reason of
+// a refusal.
+size_t KeepBody(char* pData, size_t pSize, size_t pCount, void* pUser) {
+    auto* transfer = static_cast<Transfer*>(pUser);
+    const size_t length = pSize * pCount;
+    constexpr size_t kKept = 4096;
+    if (transfer->body.size() < kKept)
+        transfer->body.append(pData, std::min(length, kKept - transfer->body.size()));
+    return length;
 }
 
 size_t ReadHeader(char* pData, size_t pSize, size_t pCount, void* pUser) {
@@ -90,6 +170,7 @@ size_t ReadHeader(char* pData, size_t pSize, size_t pCount, void* pUser) {
     // Each answer (an interim "100 Continue" included) starts afresh.
     if (StartsWithNoCase(line, "HTTP/")) {
         transfer->notification = Notification();
+        transfer->body.clear();
         return length;
     }
     const auto colon = line.find(':');
@@ -188,6 +269,10 @@ long EnvironmentSeconds(const char* pName, long pDefault) {
 
 } // namespace
 
+bool RefusedForGood(long pStatus) {
+    return pStatus >= 400 && pStatus <= 499 && pStatus != 408 && pStatus != 429;
+}
+
 void ApplyTimeoutEnvironment(SenderOptions& pOptions) {
     pOptions.connectTimeout =
         EnvironmentSeconds("BRISA_SENDER_CONNECT_TIMEOUT", pOptions.connectTimeout);
@@ -259,6 +344,12 @@ DeliveryResult DeliverPost(const std::string& pPostFile, const SenderOptions& pO
     DeliveryResult result;
     SenderDone& done = result.done;
     const std::string outbox = FolderOf(pPostFile);
+    const std::string server = AddressWithoutPassword(pOptions.connectTo);
+    // Texts from elsewhere (the transfer library, the server) are shown
+    // only without the password.
+    auto clean = [&pOptions](const std::string& pText) {
+        return HidePassword(pText, pOptions.connectTo);
+    };
 
     PostLock post;
     std::string bytes;
@@ -272,11 +363,12 @@ DeliveryResult DeliverPost(const std::string& pPostFile, const SenderOptions& pO
         error = post.Read(bytes);
     if (error != 0) {
         done.status = "The message file could not be read: " + pPostFile + ": " + ErrorText(error);
-        // A post that is still there waits for the next attempt.
+        // A post that is still there but cannot be read would fail the same
+        // way at every attempt.
         struct stat info {};
         if (!pPostFile.empty() && ::stat(pPostFile.c_str(), &info) == 0) {
             result.outcome = Delivery::Unreadable;
-            MarkWaiting(done, outbox);
+            SetAsideAndAnnounce(done, pPostFile, outbox, DamagedCaption());
         } else {
             result.outcome = Delivery::Missing;
         }
@@ -290,7 +382,7 @@ DeliveryResult DeliverPost(const std::string& pPostFile, const SenderOptions& pO
     if (!SplitPostAt(bytes, headers, bodyStart, problem)) {
         result.outcome = Delivery::Damaged;
         done.status = "The message file is damaged (" + problem + "): " + pPostFile;
-        MarkWaiting(done, outbox);
+        SetAsideAndAnnounce(done, pPostFile, outbox, DamagedCaption());
         return result;
     }
     if (TrimSpace(pOptions.connectTo).empty()) {
@@ -317,7 +409,9 @@ DeliveryResult DeliverPost(const std::string& pPostFile, const SenderOptions& pO
     Transfer transfer;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     CURL* c = curl.get();
+    // Credentials in the address go as Basic authentication.
     curl_easy_setopt(c, CURLOPT_URL, pOptions.connectTo.c_str());
+    curl_easy_setopt(c, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
 #if LIBCURL_VERSION_NUM >= 0x075500
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
 #else
@@ -337,7 +431,8 @@ DeliveryResult DeliverPost(const std::string& pPostFile, const SenderOptions& pO
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, pOptions.stallTimeout);
     curl_easy_setopt(c, CURLOPT_TIMEOUT, pOptions.totalTimeout);
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, DiscardBody);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, KeepBody);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, ReadHeader);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -345,24 +440,36 @@ DeliveryResult DeliverPost(const std::string& pPostFile, const SenderOptions& pO
     const CURLcode code = curl_easy_perform(c);
     long status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    result.httpStatus = status;
     curl_off_t uploaded = 0;
     curl_easy_getinfo(c, CURLINFO_SIZE_UPLOAD_T, &uploaded);
-    const std::string curlText = errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);
+    const std::string curlText = clean(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
+    const bool wholeAnswer = code == CURLE_OK;
 
     // A 2xx answer after the whole body went out means the server has the
     // post, even when the rest of its answer is lost.
     const bool accepted = status >= 200 && status <= 299 &&
-                          (code == CURLE_OK || uploaded == static_cast<curl_off_t>(body.size()));
+                          (wholeAnswer || uploaded == static_cast<curl_off_t>(body.size()));
+    // Cleaned before it is cut, so no piece of the password can remain.
+    const std::string reason = FirstLine(clean(transfer.body));
+    const std::string answer =
+        "HTTP " + std::to_string(status) + (reason.empty() ? "" : " (" + reason + ")");
     if (accepted) {
         result.outcome = Delivery::Sent;
-        done.status = "Sent to " + pOptions.connectTo;
+        done.status = "Sent to " + server;
         if (::unlink(pPostFile.c_str()) != 0 && errno != ENOENT)
             done.status +=
                 " (the message file could not be removed from the outbox: " + ErrorText(errno) +
                 ")";
-    } else if (status > 0) {
+    } else if (status > 0 && RefusedForGood(status)) {
         result.outcome = Delivery::Refused;
-        done.status = "The server refused the message: HTTP " + std::to_string(status);
+        done.status = "The server refused the message: " + answer;
+        SetAsideAndAnnounce(
+            done, pPostFile, outbox,
+            RefusedCaption(reason.empty() ? "HTTP " + std::to_string(status) : reason));
+    } else if (status > 0) {
+        result.outcome = Delivery::Deferred;
+        done.status = "The server could not take the message now: " + answer;
         MarkWaiting(done, outbox);
     } else {
         result.outcome = Delivery::Unreachable;
@@ -373,19 +480,21 @@ DeliveryResult DeliverPost(const std::string& pPostFile, const SenderOptions& pO
                           : "The connection to the server broke off: " + curlText;
         MarkWaiting(done, outbox);
     }
-    if (transfer.notification.present) {
-        done.specialCaption = transfer.notification.caption;
-        done.specialTarget = transfer.notification.target;
+    if (transfer.notification.present && result.outcome != Delivery::Refused) {
+        done.specialCaption = clean(transfer.notification.caption);
+        done.specialTarget = clean(transfer.notification.target);
         done.notifyTime = transfer.notification.time;
     }
     return result;
 }
 
-SenderDone DeliverOutbox(const std::string& pOutbox, const SenderOptions& pOptions,
-                         bool* pAllSent) {
+SenderDone DeliverOutbox(const std::string& pOutbox, const SenderOptions& pOptions, bool* pAllSent,
+                         int* pTried) {
     SenderDone done;
     if (pAllSent)
         *pAllSent = false;
+    if (pTried)
+        *pTried = 0;
     std::vector<std::string> names;
     if (DIR* folder = ::opendir(pOutbox.c_str())) {
         while (const dirent* entry = ::readdir(folder))
@@ -401,7 +510,7 @@ SenderDone DeliverOutbox(const std::string& pOutbox, const SenderOptions& pOptio
     int waiting = 0, sent = 0;
     std::string stopped;
     bool anyKept = false;
-    SenderDone serverNote;
+    SenderDone serverNote, setAside;
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string path = pOutbox + "/" + names[i];
         const DeliveryResult result = DeliverPost(path, pOptions);
@@ -410,13 +519,21 @@ SenderDone DeliverOutbox(const std::string& pOutbox, const SenderOptions& pOptio
         if (result.outcome == Delivery::Busy || result.outcome == Delivery::Missing)
             continue;
         ++waiting;
+        const bool aside = result.done.specialTarget == RefusedFolderOf(pOutbox);
         if (result.outcome == Delivery::Sent)
             ++sent;
+        else if (aside)
+            setAside = result.done;
         else
             anyKept = true;
-        if (!result.done.specialCaption.empty() && result.done.specialCaption != kWaitingCaption)
+        if (!aside && !result.done.specialCaption.empty() &&
+            result.done.specialCaption != WaitingCaption())
             serverNote = result.done;
-        if (result.outcome == Delivery::Unreachable) {
+        // Nothing more goes out while the server cannot be reached or says
+        // it is busy.
+        const bool busy = result.outcome == Delivery::Deferred &&
+                          (result.httpStatus == 429 || result.httpStatus == 503);
+        if (result.outcome == Delivery::Unreachable || busy) {
             stopped = result.done.status;
             // The posts not tried count as waiting.
             for (size_t k = i + 1; k < names.size(); ++k) {
@@ -431,24 +548,47 @@ SenderDone DeliverOutbox(const std::string& pOutbox, const SenderOptions& pOptio
         std::to_string(sent) + " of " + std::to_string(waiting) + " waiting messages sent";
     if (pAllSent)
         *pAllSent = sent == waiting;
+    if (pTried)
+        *pTried = waiting;
     if (!stopped.empty())
         done.status += " (" + stopped + ")";
-    if (!serverNote.specialCaption.empty()) {
-        done.notifyTime = serverNote.notifyTime;
-        done.specialCaption = serverNote.specialCaption;
-        done.specialTarget = serverNote.specialTarget;
+    // What the user must hear of first: a post set aside, then the server's
+    // own word, then posts still waiting.
+    const SenderDone* note = !setAside.specialCaption.empty()     ? &setAside
+                             : !serverNote.specialCaption.empty() ? &serverNote
+                                                                  : nullptr;
+    if (note) {
+        done.notifyTime = note->notifyTime;
+        done.specialCaption = note->specialCaption;
+        done.specialTarget = note->specialTarget;
     } else if (anyKept) {
         MarkWaiting(done, pOutbox);
     }
     return done;
 }
 
+namespace {
+
+// The values of "--connect-to -" and "--proxy -": lines of standard input.
+std::vector<std::string> InputLines() {
+    std::vector<std::string> lines;
+    std::string line;
+    while (lines.size() < 2 && std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+} // namespace
+
 int RunSender(const std::vector<std::string>& pArguments, std::string& pReport) {
     static const char* kUsage =
         "Usage: brisa-sender (--post FILE | --outbox DIR) --connect-to URL [--proxy P] "
         "[--language ID] [--sounds N]";
     SenderOptions options;
-    std::string post, outbox;
+    std::string post, outbox, language;
     bool havePost = false, haveOutbox = false;
     std::string bad;
     for (size_t i = 0; i < pArguments.size() && bad.empty(); ++i) {
@@ -473,7 +613,9 @@ int RunSender(const std::vector<std::string>& pArguments, std::string& pReport) 
             options.connectTo = value;
         } else if (name == "--proxy") {
             options.proxy = value;
-        } else if (name == "--language" || name == "--sounds") {
+        } else if (name == "--language") {
+            language = value;
+        } else if (name == "--sounds") {
             // accepted; see the header
         } else {
             bad = "unknown argument " + name;
@@ -487,11 +629,35 @@ int RunSender(const std::vector<std::string>& pArguments, std::string& pReport) 
         pReport = FormatDoneLine(done);
         return 2;
     }
+    if (options.connectTo == "-" || options.proxy == "-") {
+        const std::vector<std::string> lines = InputLines();
+        if (options.connectTo == "-")
+            options.connectTo = lines.size() > 0 ? lines[0] : std::string();
+        if (options.proxy == "-")
+            options.proxy = lines.size() > 1 ? lines[1] : std::string();
+    }
+    if (!language.empty())
+        LoadSenderLanguage(language);
     ApplyTimeoutEnvironment(options);
     if (havePost) {
         const DeliveryResult result = DeliverPost(post, options);
-        pReport = FormatDoneLine(result.done);
-        return result.outcome == Delivery::Sent ? 0 : 1;
+        SenderDone done = result.done;
+        bool allSent = result.outcome == Delivery::Sent;
+        // The server takes posts again: those still waiting go out now.
+        if (allSent) {
+            int tried = 0;
+            const SenderDone rest = DeliverOutbox(FolderOf(post), options, &allSent, &tried);
+            if (tried > 0) {
+                done.status += "; then " + rest.status;
+                if (done.specialCaption.empty()) {
+                    done.notifyTime = rest.notifyTime;
+                    done.specialCaption = rest.specialCaption;
+                    done.specialTarget = rest.specialTarget;
+                }
+            }
+        }
+        pReport = FormatDoneLine(done);
+        return allSent ? 0 : 1;
     }
     bool allSent = false;
     const SenderDone done = DeliverOutbox(outbox, options, &allSent);

@@ -1,5 +1,6 @@
 #include "sending/sender_process.h"
 
+#include "language/translation.h"
 #include "platform/program_folder.h"
 #include "sending/post_sender.h"
 
@@ -26,6 +27,14 @@ std::string FolderOf(const std::string& pPath) {
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? std::string("/") : pPath.substr(0, slash);
+}
+
+// A value for one line of the program's input.
+std::string OneLine(std::string pValue) {
+    for (auto& c : pValue)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return pValue;
 }
 
 } // namespace
@@ -63,20 +72,23 @@ bool SenderProcess::SendPost(int pSounds, const std::string& pPostFile,
                              const std::string& pConnectTo, const std::string& pProxy,
                              const std::string& pLanguage,
                              std::function<void(const SenderDone&)> pDone) {
-    return Start({"--post", pPostFile, "--connect-to", pConnectTo, "--proxy", pProxy, "--language",
-                  pLanguage, "--sounds", std::to_string(pSounds)},
-                 FolderOf(pPostFile), std::move(pDone));
+    return Start({"--post", pPostFile, "--connect-to", "-", "--proxy", "-", "--language", pLanguage,
+                  "--sounds", std::to_string(pSounds)},
+                 OneLine(pConnectTo) + "\n" + OneLine(pProxy) + "\n", FolderOf(pPostFile),
+                 std::move(pDone));
 }
 
 bool SenderProcess::SendOutbox(const std::string& pConnectTo, const std::string& pProxy,
                                std::function<void(const SenderDone&)> pDone,
                                const std::string& pOutbox) {
     const std::string outbox = pOutbox.empty() ? ProgramPath("/outbox") : pOutbox;
-    return Start({"--outbox", outbox, "--connect-to", pConnectTo, "--proxy", pProxy}, outbox,
-                 std::move(pDone));
+    return Start(
+        {"--outbox", outbox, "--connect-to", "-", "--proxy", "-", "--language", gLanguageId},
+        OneLine(pConnectTo) + "\n" + OneLine(pProxy) + "\n", outbox, std::move(pDone));
 }
 
-bool SenderProcess::Start(const std::vector<std::string>& pArguments, const std::string& pOutbox,
+bool SenderProcess::Start(const std::vector<std::string>& pArguments, const std::string& pInput,
+                          const std::string& pOutbox,
                           std::function<void(const SenderDone&)> pDone) {
     if (Running())
         return false;
@@ -90,7 +102,6 @@ bool SenderProcess::Start(const std::vector<std::string>& pArguments, const std:
     for (const auto& argument : pArguments)
         arguments << QString::fromStdString(argument);
     process->setArguments(arguments);
-    process->setStandardInputFile(QProcess::nullDevice());
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
 
     QProcess* raw = process.get();
@@ -118,6 +129,10 @@ bool SenderProcess::Start(const std::vector<std::string>& pArguments, const std:
         m_Done = nullptr;
         return false;
     }
+    // The server address and the proxy go through standard input: a
+    // password in them stays out of the list of running programs.
+    m_Process->write(pInput.data(), static_cast<qint64>(pInput.size()));
+    m_Process->closeWriteChannel();
     return true;
 }
 
@@ -145,7 +160,7 @@ void SenderProcess::Finished(int pExitCode, bool pCrashed) {
                             : "The sending program ended without a report (exit code " +
                                   std::to_string(pExitCode) + "); the message stays in the outbox";
         result.notifyTime = kWaitingNotifyTime;
-        result.specialCaption = kWaitingCaption;
+        result.specialCaption = WaitingCaption();
         result.specialTarget = m_Outbox;
     }
 

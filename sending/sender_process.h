@@ -24,12 +24,14 @@ public:
     SenderProcess(const SenderProcess&) = delete;
     SenderProcess& operator=(const SenderProcess&) = delete;
 
-    // Starts "brisa-sender --post ...". pDone is called exactly once, later,
-    // from the event loop (never from inside this call), also when the
-    // program crashes or ends without a report: then with a status saying so
-    // and the waiting-in-the-outbox notification. False when the program
-    // could not be started or a transmission of this object is still
-    // running; pDone is then never called.
+    // Starts "brisa-sender --post ...", the server address and the proxy
+    // passed on its standard input (never on its command line). pDone is
+    // called exactly once, later, from the event loop (never from inside
+    // this call), also when the program crashes or ends without a report:
+    // then with a status saying so and the waiting-in-the-outbox
+    // notification. False when the program could not be started or a
+    // transmission of this object is still running; pDone is then never
+    // called.
     bool SendPost(int pSounds, const std::string& pPostFile, const std::string& pConnectTo,
                   const std::string& pProxy, const std::string& pLanguage,
                   std::function<void(const SenderDone&)> pDone) override;
@@ -47,8 +49,8 @@ public:
     static std::string DefaultProgram();
 
 private:
-    bool Start(const std::vector<std::string>& pArguments, const std::string& pOutbox,
-               std::function<void(const SenderDone&)> pDone);
+    bool Start(const std::vector<std::string>& pArguments, const std::string& pInput,
+               const std::string& pOutbox, std::function<void(const SenderDone&)> pDone);
     void Finished(int pExitCode, bool pCrashed);
 
     std::string m_Program;

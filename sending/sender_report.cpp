@@ -3,8 +3,14 @@
 // the main window does not load the HTTP library.
 #include "sending/post_sender.h"
 
+#include "language/translation.h"
+#include "platform/program_folder.h"
+
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,7 +25,44 @@ std::string Blanked(std::string pText) {
     return pText;
 }
 
+std::string TextOr(const char* pId, const char* pEnglish) {
+    return Tr(pId).value_or(pEnglish);
+}
+
 } // namespace
+
+std::string WaitingCaption() {
+    return TextOr("snd0001",
+                  "Your message could not be sent yet \xE2\x80\x94 it waits in the outbox");
+}
+
+std::string RefusedCaption(const std::string& pReason) {
+    return TextOr("snd0002", "The server refused your message and it was set aside:") + " " +
+           pReason;
+}
+
+std::string DamagedCaption() {
+    return TextOr("snd0003", "A damaged message was set aside and will not be sent");
+}
+
+void LoadSenderLanguage(const std::string& pLanguageId) {
+    // Only a language id names a file: eight hexadecimal digits.
+    const bool id =
+        pLanguageId.size() == 8 && std::all_of(pLanguageId.begin(), pLanguageId.end(), [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c));
+        });
+    std::ifstream file;
+    if (id)
+        file.open(ProgramPath("/lang/" + pLanguageId + ".txt"), std::ios::binary);
+    if (!file)
+        file.open(ProgramPath("/lang/00000409.txt"), std::ios::binary);
+    if (!file)
+        return;
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    Translation.Clear();
+    ParseLanguageText(bytes.str(), Translation);
+}
 
 bool IsPostFileName(std::string_view pName) {
     if (pName.size() != 16 || pName.substr(12) != ".txt")

@@ -1,6 +1,7 @@
 #include "settings/options_window.h"
 
 #include "common/globals.h"
+#include "common/server_address.h"
 #include "common/utilities.h"
 #include "language/translation.h"
 #include "platform/drives.h"
@@ -114,7 +115,9 @@ void cTabStopDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& pOp
     const QRect r = opt.rect;
     const int left = r.left() + kTextPadding;
     const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
-    if (tab >= 0 && m_TabStop > kTextPadding) {
+    // A row with nothing after its tab (the address window's notice that
+    // the book must be chosen again) spans both columns.
+    if (tab >= 0 && m_TabStop > kTextPadding && !rest.isEmpty()) {
         const QRect firstRect(left, r.top(), m_TabStop - kTextPadding, r.height());
         pPainter->drawText(firstRect, flags,
                            opt.fontMetrics.elidedText(first, Qt::ElideRight, firstRect.width()));
@@ -123,7 +126,7 @@ void cTabStopDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& pOp
         pPainter->drawText(restRect, flags, rest);
     } else {
         pPainter->drawText(QRect(left, r.top(), std::max(0, r.right() - left), r.height()), flags,
-                           tab < 0 ? first : first + ' ' + rest);
+                           rest.isEmpty() ? first : first + ' ' + rest);
     }
     pPainter->restore();
 }
@@ -135,10 +138,10 @@ QSize cTabStopDelegate::sizeHint(const QStyleOptionViewItem& pOption,
     const qsizetype tab = text.indexOf('\t');
     const QFontMetrics metrics(pOption.font);
     int needed = kTextPadding * 2;
-    if (tab >= 0)
+    if (tab >= 0 && tab + 1 < text.size())
         needed += m_TabStop + metrics.horizontalAdvance(text.mid(tab + 1));
     else
-        needed += metrics.horizontalAdvance(text);
+        needed += metrics.horizontalAdvance(tab >= 0 ? text.left(tab) : text);
     size.setWidth(std::max(m_Extent, needed));
     return size;
 }
@@ -401,7 +404,8 @@ void frmOptions::Form_Load() {
         chkSounds->setChecked(IsOne(gRegistry->PlaySounds()));
         chkAutorun->setChecked(IsOne(gRegistry->Autorun()));
     }
-    txtServer->setText(Q(gConnectTo));
+    // A password in the address is never shown.
+    txtServer->setText(Q(AddressWithoutPassword(gConnectTo)));
 
     // 6. - 7. The book list and the first page.
     FillBookList();
@@ -554,6 +558,26 @@ void frmOptions::lblAutorun_Click() {
 
 // ---- saving and closing -------------------------------------------------------------------
 
+namespace {
+
+// True when pAddress begins with a scheme and "://" ("ftp://x"); a host and
+// port ("localhost:8025/post") has none.
+bool HasScheme(std::string_view pAddress) {
+    const size_t colon = pAddress.find("://");
+    if (colon == std::string_view::npos || colon == 0)
+        return false;
+    for (size_t i = 0; i < colon; ++i) {
+        const char c = pAddress[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+        if (!letter && (i == 0 || !other))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool frmOptions::SaveOptions() {
     PlayClick();
     const std::string server = TrimBlanks(txtServer->text().toStdString());
@@ -570,16 +594,26 @@ bool frmOptions::SaveOptions() {
         refuse("opt0032");
         return false;
     }
-    if (!StartsWithNoCase(server, "http://")) {
+    // The sender speaks HTTP and HTTPS; an address without a scheme gets
+    // "http://" in front, one with another scheme has to be retyped.
+    if (!StartsWithNoCase(server, "http://") && !StartsWithNoCase(server, "https://")) {
         refuse("opt0034");
-        txtServer->setText(Q("http://" + server));
+        if (!HasScheme(server))
+            txtServer->setText(Q("http://" + server));
         return false;
     }
     if (!gRegistry)
         return false;
 
-    gRegistry->ConnectTo(server);
+    // Left as shown (without its password), the address keeps its password.
+    gRegistry->ConnectTo(server == AddressWithoutPassword(gConnectTo) ? gConnectTo : server);
     gConnectTo = gRegistry->ConnectTo();
+    if (const QString shown = Q(AddressWithoutPassword(gConnectTo)); txtServer->text() != shown) {
+        const bool wasLoading = m_Loading;
+        m_Loading = true;
+        txtServer->setText(shown);
+        m_Loading = wasLoading;
+    }
     gRegistry->MyName(txtName->text().toStdString());
     gRegistry->MyOrganization(txtOrganization->text().toStdString());
     gRegistry->MyEmail(txtEmail->text().toStdString());

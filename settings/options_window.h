@@ -27,7 +27,8 @@ namespace brisa {
 cKindLabels ProgramKindLabels();
 
 // Draws list rows of the form "first<TAB>rest" in two columns: the part
-// after the first tab starts at the tab stop. The rows' text stays whole.
+// after the first tab starts at the tab stop; a row with nothing after the
+// tab spans both columns. The rows' text stays whole.
 class cTabStopDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:

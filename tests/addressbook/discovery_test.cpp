@@ -115,11 +115,56 @@ TEST_F(SearchTest, NamesMatchIgnoringCase) {
     EXPECT_EQ(found, (Paths{"ADDRBK.LST", "Abook.NAB", "NNDBASE.TXT", "x.PST", "y.Wab", "z.LdIf"}));
 }
 
-TEST_F(SearchTest, DotFoldersAndDotFilesAreSkipped) {
-    File(".thunderbird/abook.ldif");
-    File("visible/.hidden.wab");
+TEST_F(SearchTest, HiddenEntriesAreSkippedExceptWinePrefixes) {
+    File(".thunderbird/abook.ldif"); // hidden folder
+    File("visible/.hidden.wab");     // hidden file
     File("visible/shown.wab");
-    EXPECT_EQ(Relative(Search(root)), (Paths{"visible/shown.wab"}));
+    File(".wine/drive_c/users/ann/AddrBk.lst");      // a prefix: it holds drive_c
+    File(".wine/drive_c/users/ann/.cache/old.wab");  // hidden inside a prefix
+    File(".office/drive_c/Program Files/abook.nab"); // any prefix, not only .wine
+    File(".fake/drive_c");                           // drive_c as a file: no prefix
+    File(".fake/x.wab");
+    File(".local/share/wineprefixes/mail/drive_c/nndbase.txt");
+    File(".local/share/wineprefixes/mail/top.pst");
+    File(".local/share/other.ldif");
+
+    const char* saved = std::getenv("WINEPREFIX");
+    const std::string before = saved ? saved : "";
+    auto found = [&](const char* pPrefix) {
+        if (pPrefix)
+            ::setenv("WINEPREFIX", pPrefix, 1);
+        else
+            ::unsetenv("WINEPREFIX");
+        return Relative(Search(root));
+    };
+    const Paths walked{"visible/shown.wab", ".wine/drive_c/users/ann/AddrBk.lst",
+                       ".office/drive_c/Program Files/abook.nab"};
+    auto sorted = [](Paths p) {
+        std::sort(p.begin(), p.end());
+        return p;
+    };
+    EXPECT_EQ(sorted(found(nullptr)), sorted(walked));
+
+    // The folder WINEPREFIX names is searched after the rest, even below a
+    // hidden folder; the rest of that hidden folder stays unsearched.
+    const Paths withPrefix = found((root + "/.local/share/wineprefixes/mail/").c_str());
+    ASSERT_EQ(withPrefix.size(), 5u);
+    EXPECT_EQ(sorted(Paths(withPrefix.begin(), withPrefix.begin() + 3)), sorted(walked));
+    EXPECT_EQ(withPrefix[3], ".local/share/wineprefixes/mail/top.pst");
+    EXPECT_EQ(withPrefix[4], ".local/share/wineprefixes/mail/drive_c/nndbase.txt");
+
+    // A prefix the walk finds anyway is searched once; one outside the
+    // searched folder, or written with "..", is not searched.
+    EXPECT_EQ(sorted(found((root + "/.wine").c_str())), sorted(walked));
+    test::WriteFile(dir.path().toStdString() + "/outside/drive_c/AddrBk.lst", "x");
+    EXPECT_EQ(sorted(found((dir.path().toStdString() + "/outside").c_str())), sorted(walked));
+    EXPECT_EQ(sorted(found((root + "/visible/../.local/share/wineprefixes/mail").c_str())),
+              sorted(walked));
+
+    if (saved)
+        ::setenv("WINEPREFIX", before.c_str(), 1);
+    else
+        ::unsetenv("WINEPREFIX");
 }
 
 TEST_F(SearchTest, SymbolicLinksToFoldersAreNotFollowed) {

@@ -1,11 +1,15 @@
-// The LDIF and nickname readers, nickname expansion and the sorted row list.
+// The LDIF and nickname readers, nickname expansion and the sorted row list;
+// every reader over names and addresses holding control characters.
 #include "addressbook/readers.h"
+#include "common/utilities.h"
+#include "platform/codepage.h"
 #include "tests/addressbook/book_builders.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 
 namespace brisa {
 namespace {
@@ -84,39 +88,15 @@ TEST(LdifReader, LinesMayEndWithCrLfCrOrLfAlone) {
     EXPECT_EQ(Ldif("dn: 1\ncn: Ann\nmail: a@x\n\ndn: 2\ncn: Bob\nmail: b@x\n"), expected);
 }
 
-TEST(LdifReader, PlainValuesAreWindows1252) {
+TEST(LdifReader, ValuesAreUtf8WhenValidOtherwiseWindows1252) {
+    // Plain and base-64 values alike: "Jörg" as UTF-8, "René" as Windows-1252.
+    EXPECT_EQ(Ldif("dn: x\ncn: J\xc3\xb6rg\nmail: j@x\n"), (Rows{"J\xc3\xb6rg\tj@x"}));
     EXPECT_EQ(Ldif("dn: x\ncn: Ren\xe9 M\xfcller\nmail: r@x\n"),
               (Rows{"Ren\xc3\xa9 M\xc3\xbcller\tr@x"}));
-}
-
-TEST(LdifReader, ThunderbirdExportWithBase64AndFoldedLines) {
-    // "Jürgen Groß" and "Zoë" as UTF-8 in base 64; a folded dn and a folded
-    // mail line; line feeds only.
-    const std::string text = "dn:: Y249SsO8cmdlbiBHcm/Dnyxt\n"
-                             " YWlsPWpAeC5kZQ==\n"
-                             "objectclass: top\n"
-                             "objectclass: person\n"
-                             "givenName:: SsO8cmdlbg==\n"
-                             "cn:: SsO8cmdlbiBHcm/Dnw==\n"
-                             "mail: j\n"
-                             " uergen@x.de\n"
-                             "modifytimestamp: 0Z\n"
-                             "\n"
-                             "dn: cn=Zoe,mail=zoe@x.org\n"
-                             "cn::Wm/Dqw==\n"
-                             "mail: zoe@x.org\n"
-                             "\n";
-    EXPECT_EQ(Ldif(text),
-              (Rows{"J\xc3\xbcrgen Gro\xc3\x9f\tjuergen@x.de", "Zo\xc3\xab\tzoe@x.org"}));
-}
-
-TEST(LdifReader, EncodedValuesThatAreNotUtf8OrBrokenOrHoldControls) {
-    // "Ren\xe9" is not UTF-8: it is read as Windows-1252.
+    EXPECT_EQ(Ldif("dn: a\ncn:: SsO2cmc=\nmail: j@x\n"), (Rows{"J\xc3\xb6rg\tj@x"}));
     EXPECT_EQ(Ldif("dn: a\ncn:: UmVu6Q==\nmail: r@x\n"), (Rows{"Ren\xc3\xa9\tr@x"}));
     // A broken value is empty, so this entry has no name.
     EXPECT_TRUE(Ldif("dn: a\ncn:: ***\nmail: r@x\n").empty());
-    // "A\tB\nC" must not split the row.
-    EXPECT_EQ(Ldif("dn: a\ncn:: QQlCCkM=\nmail: r@x\n"), (Rows{"A B C\tr@x"}));
 }
 
 TEST(LdifReader, ContinuationWithoutALineBeforeItIsIgnored) {
@@ -246,6 +226,116 @@ TEST(OutlookReader, TakesTheContactsUnlessCancelled) {
     OutlookContactSource cancelled = [] { return cOutlookResult{true, {{"Zed", "z@x"}}}; };
     ReadOutlookContacts("", list, cancelled);
     EXPECT_EQ(list.Count(), 0u);
+}
+
+// ---- every reader over hostile rows ---------------------------------------------------
+
+std::string Base64(const std::string& pBytes) {
+    static const char* kAlphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < pBytes.size(); i += 3) {
+        uint32_t n = static_cast<uint32_t>(static_cast<unsigned char>(pBytes[i])) << 16;
+        if (i + 1 < pBytes.size())
+            n |= static_cast<unsigned char>(pBytes[i + 1]) << 8;
+        if (i + 2 < pBytes.size())
+            n |= static_cast<unsigned char>(pBytes[i + 2]);
+        out += kAlphabet[(n >> 18) & 63];
+        out += kAlphabet[(n >> 12) & 63];
+        out += i + 1 < pBytes.size() ? kAlphabet[(n >> 6) & 63] : '=';
+        out += i + 2 < pBytes.size() ? kAlphabet[n & 63] : '=';
+    }
+    return out;
+}
+
+template <typename Reader> Rows ReadBytes(Reader pReader, const std::string& pBytes) {
+    cAddressList list;
+    cMemorySource source(pBytes);
+    pReader(source, list);
+    return list.Rows();
+}
+
+// A book of one contact, its name and address given as the file's bytes.
+struct BookFormat {
+    const char* name;
+    bool windows1252;  // single bytes 0x80..0x9F are text of the file
+    bool utf8;         // UTF-8 sequences are text of the file
+    bool linesInValue; // a value can hold CR and LF (not a plain text line)
+    std::function<Rows(const std::string&, const std::string&)> read;
+};
+
+const std::vector<BookFormat>& BookFormats() {
+    using test::AddrBkFile;
+    using test::AddrBkRecord;
+    static const std::vector<BookFormat> formats = {
+        {"AddrBk.lst", true, false, true,
+         [](const std::string& n, const std::string& a) {
+             return ReadBytes([](auto& s, auto& l) { ReadAddrBkList(s, l); },
+                              AddrBkFile("hdr", {AddrBkRecord(n, a)}));
+         }},
+        {".wab", true, false, true,
+         [](const std::string& n, const std::string& a) {
+             return ReadBytes([](auto& s, auto& l) { ReadWabFile(s, l); },
+                              test::WabFile(1, {{n, 1}}, {{a, 1}}));
+         }},
+        {"abook.nab", true, false, true,
+         [](const std::string& n, const std::string& a) {
+             return ReadBytes([](auto& s, auto& l) { ReadNabFile(s, l); },
+                              test::NabFile(400, 1, {{a, n}}));
+         }},
+        {".ldif", true, true, false,
+         [](const std::string& n, const std::string& a) {
+             return Ldif("dn: x\r\ncn: " + n + "\r\nmail: " + a + "\r\n");
+         }},
+        {".ldif base 64", true, true, true,
+         [](const std::string& n, const std::string& a) {
+             return Ldif("dn: x\ncn:: " + Base64(n) + "\nmail:: " + Base64(a) + "\n");
+         }},
+        {"nndbase.txt", true, false, false,
+         [](const std::string& n, const std::string& a) {
+             return Nicknames("alias \"" + n + "\" " + a + "\r\n");
+         }},
+        {"Outlook contacts", false, true, true,
+         [](const std::string& n, const std::string& a) {
+             cAddressList list;
+             ReadOutlookContacts("", list, [&] { return cOutlookResult{false, {{n, a}}}; });
+             return list.Rows();
+         }},
+    };
+    return formats;
+}
+
+TEST(EveryReader, ControlCharactersInNamesAndAddressesBecomeBlanks) {
+    // Each C0 control, DEL, the C1 controls Windows-1252 leaves undefined
+    // (bytes there) and a C1 control written in UTF-8.
+    std::vector<std::string> controls;
+    for (int c = 1; c < 0x20; ++c)
+        controls.push_back(std::string(1, static_cast<char>(c)));
+    for (const char* c : {"\x7f", "\x81", "\x8d", "\x8f", "\x90", "\x9d", "\xc2\x85"})
+        controls.push_back(c);
+
+    for (const BookFormat& format : BookFormats()) {
+        for (const std::string& c : controls) {
+            if ((c.size() == 2 && !format.utf8) ||
+                (c.size() == 1 && (c[0] & 0x80) && !format.windows1252)) {
+                continue; // bytes that are no control in this format's text
+            }
+            const bool lineEnd = c == "\r" || c == "\n";
+            const std::string name = "Eve" + c + "Bcc";
+            const std::string address = "eve@ex.com" + c + "Bcc: spy@ev.il";
+            const Rows rows = format.read(name, address);
+            for (const std::string& row : rows) {
+                std::string rest = row;
+                const std::string first = NextToken(rest, "\t", true);
+                EXPECT_FALSE(HoldsControlCharacter(first) || HoldsControlCharacter(rest))
+                    << format.name << " " << int(static_cast<unsigned char>(c[0]));
+            }
+            if (lineEnd && !format.linesInValue)
+                continue; // the line ends there: whatever is left is clean
+            EXPECT_EQ(rows, (Rows{"Eve Bcc\teve@ex.com Bcc: spy@ev.il"}))
+                << format.name << " " << int(static_cast<unsigned char>(c[0]));
+        }
+    }
 }
 
 } // namespace

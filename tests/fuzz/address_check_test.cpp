@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace brisa {
 namespace {
@@ -51,6 +52,33 @@ TEST(AddressCheck, BadEntriesAreReportedTrimmedAndTheListStays) {
     EXPECT_EQ(noDot.bad, "first.last@localhost");
     EXPECT_EQ(Check("a@b@c.d").result, kAddressListValid);
     EXPECT_EQ(Check("a@.").result, kAddressListValid);
+}
+
+TEST(AddressCheck, AnyControlCharacterAnywhereIsRefused) {
+    // Each C0 control, DEL and a C1 control; in the first entry, in a later
+    // one, and after an empty entry that ends the ordinary check.
+    std::vector<std::string> controls;
+    for (int c = 1; c < 0x20; ++c)
+        controls.push_back(std::string(1, static_cast<char>(c)));
+    controls.push_back("\x7f");
+    controls.push_back("\xc2\x85");
+    for (const std::string& c : controls) {
+        const int code = c.size() == 1 ? c[0] : 0x85;
+        for (const std::string& list :
+             {"eve@example.com" + c + "Bcc: spy@evil.example",
+              "ann@example.com, eve@example.com" + c + "Bcc: spy@evil.example  ,bob@x.org",
+              "ann@example.com,, eve@example.com" + c + "Bcc: spy@evil.example"}) {
+            const Checked checked = Check(list);
+            EXPECT_EQ(checked.result, kAddressControlCharacter) << code;
+            EXPECT_EQ(checked.list, list);
+            // The entry as the message shows it: the control made visible.
+            EXPECT_EQ(checked.bad, "eve@example.com\xef\xbf\xbd"
+                                   "Bcc: spy@evil.example")
+                << code;
+        }
+    }
+    // Blanks and letters beyond ASCII are no controls.
+    EXPECT_EQ(Check("J\xc3\xb6rg@example.com, \xe2\x82\xac@example.com").result, kAddressListValid);
 }
 
 TEST(AddressCheck, LengthCountsCharactersNotBytes) {

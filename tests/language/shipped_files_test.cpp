@@ -31,6 +31,7 @@ const std::vector<std::string> kProgramIds = {
     "opt0025", "opt0026", "opt0027", "opt0028", "opt0029", "opt0031", "opt0032", "opt0033",
     "opt0034", "opt0035",
     "out0001", "out0002", "out0003", "out0004", "out0005",
+    "snd0001", "snd0002", "snd0003",
 };
 // clang-format on
 
@@ -57,7 +58,7 @@ protected:
 };
 
 TEST(ShippedFilesTest, ProgramIdListHasNoDuplicates) {
-    EXPECT_EQ(std::set<std::string>(kProgramIds.begin(), kProgramIds.end()).size(), 103u);
+    EXPECT_EQ(std::set<std::string>(kProgramIds.begin(), kProgramIds.end()).size(), 106u);
 }
 
 TEST_P(ShippedFileTest, HoldsExactlyTheProgramsIdsWithTexts) {

@@ -475,7 +475,7 @@ TEST_F(RelayServerTest, AMaildirThatCannotBeCreatedGives503AndTheSenderKeepsTheP
     EXPECT_EQ(reply.status, 503);
     EXPECT_NE(reply.body.find("try again later"), std::string::npos) << reply.body;
     const DeliveryResult result = Send(post, Url());
-    EXPECT_EQ(result.outcome, Delivery::Refused) << result.done.status;
+    EXPECT_EQ(result.outcome, Delivery::Deferred) << result.done.status;
     EXPECT_TRUE(std::filesystem::exists(post));
     EXPECT_EQ(ReadFile(m_Env.Root() + "/blocker"), "a file, not a folder");
 }
@@ -524,7 +524,7 @@ TEST_F(RelayServerTest, AnSmtpServerThatRefusesGives503) {
         EXPECT_EQ(reply.status, 503);
         EXPECT_NE(reply.body.find("550"), std::string::npos) << reply.body;
         const DeliveryResult result = Send(post, Url());
-        EXPECT_EQ(result.outcome, Delivery::Refused);
+        EXPECT_EQ(result.outcome, Delivery::Deferred);
         EXPECT_TRUE(std::filesystem::exists(post));
         std::filesystem::remove(post);
         EXPECT_EQ(smtp.Sessions().size(), 2u);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <dirent.h>
+#include <functional>
 #include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -158,6 +159,7 @@ protected:
     PostRequest m_Request;
     std::tm m_Now = Time(1999, 3, 14, 15, 29, 7);
     std::string m_LastSubject, m_LastFile;
+    std::string m_Subject = "Hello";
 };
 
 // ---- the whole file -----------------------------------------------------------
@@ -215,6 +217,9 @@ TEST_F(PostBuilderTest, WritesTheWholePostByteForByte) {
                                  "\r\n" +
                                  body;
     EXPECT_EQ(post, expected);
+    struct stat info {};
+    ASSERT_EQ(::stat(m_LastFile.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u); // the owner's only
 }
 
 TEST_F(PostBuilderTest, AnEmptyArchiveLeavesOnlyTheTextRows) {
@@ -251,12 +256,6 @@ TEST_F(PostBuilderTest, TheArchiveNameIsTheLastPartOfItsPath) {
 
 // ---- rows that depend on the settings and the request --------------------------
 
-TEST_F(PostBuilderTest, FromRowWithAndWithoutName) {
-    EXPECT_TRUE(HasRow(Build(), "From: ann@example.com"));
-    Put("Name", "Ann");
-    EXPECT_TRUE(HasRow(Build(), "From: \"Ann\" <ann@example.com>"));
-}
-
 TEST_F(PostBuilderTest, CopyListMergesTheRequestAndTheSetting) {
     struct Case {
         std::string cc, myCc, row; // "" row: no Cc row at all
@@ -282,37 +281,106 @@ TEST_F(PostBuilderTest, CopyListMergesTheRequestAndTheSetting) {
     }
 }
 
-TEST_F(PostBuilderTest, OrganizationRowOnlyWhenSet) {
-    EXPECT_FALSE(HasRowStarting(Build(), "X-Organization:"));
-    Put("Organization", "ACME");
-    EXPECT_TRUE(HasRow(Build(), "X-Organization: ACME"));
+TEST_F(PostBuilderTest, OptionalAndDerivedRows) {
+    struct Case {
+        std::function<void()> set;
+        std::string row;    // a row that must be there
+        std::string absent; // the start of a row that must not ("" none)
+    };
+    const std::vector<Case> cases = {
+        {[] {}, "From: ann@example.com", "X-Organization:"},
+        {[this] { Put("Name", "Ann"); }, "From: \"Ann\" <ann@example.com>", ""},
+        {[this] { Put("Organization", "ACME"); }, "X-Organization: ACME", ""},
+        {[this] { m_Request.returnReceipt = 0; }, "X-Distributor: ", "X-Return-Receipt"},
+        {[this] { m_Request.returnReceipt = 2; }, "X-TSworking: Yes", "X-Return-Receipt"},
+        {[this] { m_Request.returnReceipt = 1; }, "X-Return-Receipt: Yes", ""},
+        {[this] { m_Request.bannerMarker = "off"; }, "X-TSworking: No", ""},
+        {[] { gLanguageId = "00000407"; }, "X-Language: 00000407", ""},
+        {[] {}, "X-MailerVersion: 2.0.0", ""},
+        {[] {}, "X-Mailer: BrisaMailer", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        c.set();
+        const std::string post = Build();
+        EXPECT_TRUE(HasRow(post, c.row));
+        if (!c.absent.empty()) {
+            EXPECT_FALSE(HasRowStarting(post, c.absent));
+        }
+    }
 }
 
-TEST_F(PostBuilderTest, ReturnReceiptRowOnlyForOne) {
-    m_Request.returnReceipt = 0;
-    EXPECT_FALSE(HasRowStarting(Build(), "X-Return-Receipt"));
-    m_Request.returnReceipt = 2;
-    EXPECT_FALSE(HasRowStarting(Build(), "X-Return-Receipt"));
-    m_Request.returnReceipt = 1;
-    EXPECT_TRUE(HasRow(Build(), "X-Return-Receipt: Yes"));
-}
-
-TEST_F(PostBuilderTest, EmptyDistributorCodeStillWritesTheRow) {
-    EXPECT_TRUE(HasRow(Build(), "X-Distributor: "));
-}
-
-TEST_F(PostBuilderTest, AdvertisingMarkerDecidesTheWorkingRow) {
-    EXPECT_TRUE(HasRow(Build(), "X-TSworking: Yes"));
-    m_Request.bannerMarker = "off";
-    EXPECT_TRUE(HasRow(Build(), "X-TSworking: No"));
-}
-
-TEST_F(PostBuilderTest, LanguageAndVersionRows) {
-    gLanguageId = "00000407";
-    const std::string post = Build();
-    EXPECT_TRUE(HasRow(post, "X-Language: 00000407"));
-    EXPECT_TRUE(HasRow(post, "X-Mailer: BrisaMailer"));
-    EXPECT_TRUE(HasRow(post, "X-MailerVersion: 2.0.0"));
+// Whatever a caller or a setting passes (another program's reply request, a
+// hand-edited settings file), no value can end its row early and start a
+// row of its own: every control character is written as a blank.
+TEST_F(PostBuilderTest, NoValueCanStartARowOfItsOwn) {
+    struct Case {
+        std::function<void()> set;
+        std::string row;
+    };
+    const std::vector<Case> cases = {
+        {[this] { m_Request.to = "Hi\r\nCc: eve@evil.example"; }, "To: Hi  Cc: eve@evil.example"},
+        {[this] { m_Request.cc = "a@x.org\nBcc: spy@evil.example"; },
+         "Cc: a@x.org Bcc: spy@evil.example"},
+        {[this] { Put("Cc", "b@y.org\rX-Spam: 1"); }, "Cc: b@y.org X-Spam: 1"},
+        {[this] { m_Subject = "Hi\r\nCc: eve@evil.example"; }, "Subject: Hi  Cc: eve@evil.example"},
+        {[this] {
+             m_Subject = "a\xC2\x85"
+                         "b\xE2\x80\xA8"
+                         "c\xE2\x80\xA9"
+                         "d";
+         },
+         "Subject: a b c d"},
+        {[this] { Put("Name", "Ann\"\r\nBcc: x@y.org"); },
+         "From: \"Ann\"  Bcc: x@y.org\" <ann@example.com>"},
+        {[this] { Put("Email", "ann@example.com\nBcc: x@y.org"); },
+         "From: ann@example.com Bcc: x@y.org"},
+        {[this] {
+             Put("Organization", "A\tB\x7F"
+                                 "C\x1B[31m");
+         },
+         "X-Organization: A B C [31m"},
+        {[this] { Put("DistributorCode", "D42\r\n\r\nbody"); }, "X-Distributor: D42    body"},
+        {[this] {
+             m_System.userName = "ann\x0B\x0C"
+                                 "x";
+         },
+         "X-UniqueId: ann  x"},
+        {[] { gLanguageId = "00000409\r\nX-Evil: 1"; }, "X-Language: 00000409  X-Evil: 1"},
+    };
+    auto reset = [this] {
+        m_Request.to = "bob@example.com";
+        m_Request.cc.clear();
+        for (const char* name : {"Cc", "Name", "Organization", "DistributorCode"})
+            Put(name, "");
+        Put("Email", "ann@example.com");
+        m_System.userName = "ann";
+        gLanguageId = "00000409";
+    };
+    const size_t rows = HeaderRows(Build()).size();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        m_Subject = "Hello";
+        c.set();
+        const std::string post = Build(m_Subject);
+        const auto written = HeaderRows(post);
+        EXPECT_TRUE(HasRow(post, c.row));
+        // No row more than the values call for (the Cc cases add their own).
+        EXPECT_LE(written.size(), rows + 1);
+        for (const auto& row : written)
+            EXPECT_TRUE(std::none_of(row.begin(), row.end(), [](char ch) {
+                return static_cast<unsigned char>(ch) < 0x20;
+            })) << row;
+        // The text a caller gets back is its own.
+        EXPECT_EQ(m_LastSubject, m_Subject);
+        reset();
+    }
+    // The archive's name, too.
+    const std::string archive = m_Env.Path("a\r\nX-Evil: 1.zip");
+    WriteFile(archive, "PK");
+    std::string subject = "s", file = archive;
+    ASSERT_EQ(BuildPost(m_Request, subject, file), kPostWritten);
+    EXPECT_NE(ReadFile(file).find("filename=\"a  X-Evil: 1.zip\"\r\n"), std::string::npos);
 }
 
 TEST_F(PostBuilderTest, EmptySubjectTakesTheDefaultAndHandsItBack) {

@@ -66,7 +66,7 @@ HttpServer::HttpServer() : m_Impl(std::make_unique<Impl>()) {
             pResponse.status = answer.status;
             for (const auto& [name, value] : answer.headers)
                 pResponse.set_header(name, value);
-            pResponse.set_content("ok", "text/plain");
+            pResponse.set_content(answer.body, "text/plain");
         });
     // The socket listens from here on; connections wait in its backlog until
     // the thread takes them.

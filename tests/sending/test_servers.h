@@ -28,6 +28,7 @@ struct ReceivedRequest {
 struct ServerAnswer {
     int status = 200;
     std::vector<std::pair<std::string, std::string>> headers;
+    std::string body = "ok";
 };
 
 // An HTTP server (cpp-httplib) on a free port; answers every POST with the
