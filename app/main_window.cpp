@@ -16,6 +16,7 @@
 #include "recording/slider.h"
 #include "settings/registry.h"
 #include "skin/anigif.h"
+#include "skin/captions.h"
 #include "skin/label_button.h"
 #include "skin/window_drag.h"
 #include "skin/window_shape.h"
@@ -76,9 +77,6 @@ frmMM::frmMM(const Services& pServices, std::string pCommandLine, QWidget* pPare
     WindowSystem::PrepareShaped(this);
     setWindowTitle("BrisaMail");
     setAccessibleName("BrisaMail");
-    QFont f = font();
-    f.setPointSizeF(8.0);
-    setFont(f);
     m_InSlider = std::make_unique<cSlider>();
     m_OutSlider = std::make_unique<cSlider>();
     CreateControls();
@@ -157,10 +155,17 @@ void frmMM::CreateControls() {
     tsZeredButton2 = picture("tsZeredButton2");
     lblMic = label("lblMic", "Mic");
     lblVol = label("lblVol", "Vol");
+    lblMic->setAlignment(Qt::AlignCenter);
+    lblVol->setAlignment(Qt::AlignCenter);
     lblStatus = label("lblStatus", "");
     lblStatus->setAlignment(Qt::AlignCenter);
     cmdConfigure = button("cmdConfigure", "Options");
     tsBannerAd = picture("tsBannerAd");
+    // The pictures fill their frames: on a large-font display they are
+    // stretched with the skin, so they stay inside the frames the skin
+    // draws for them and their drawn backgrounds still match it.
+    for (cAniGif* g : {gifLogo, gifZovid, tsZeredButton1, tsZeredButton2, tsBannerAd})
+        g->setScaledContents(true);
     Picture1 = new QLabel(this);
     Picture1->setObjectName("Picture1");
     Picture1->hide();
@@ -225,9 +230,11 @@ QRect frmMM::Design(int pLeft, int pTop, int pWidth, int pHeight) const {
 }
 
 void frmMM::Layout() {
+    QFont f = font();
+    f.setPointSizeF(WindowPointSize(this));
+    setFont(f);
     setFixedSize(Design(0, 0, 577, 324).size());
-    const QRect logo = Design(22, 4, 47, 45);
-    gifLogo->setGeometry(logo.x(), logo.y(), 47, 45);
+    gifLogo->setGeometry(Design(22, 4, 47, 45));
     lblToolbar->setGeometry(Design(184, 2, 271, 17));
     cmdHelp->setGeometry(Design(530, 4, 15, 13));
     cmdClose->setGeometry(Design(550, 4, 15, 13));
@@ -247,13 +254,14 @@ void frmMM::Layout() {
     gifZovid->setGeometry(Design(392, 154, 88, 31));
     tsZeredButton1->setGeometry(Design(496, 114, 55, 25));
     tsZeredButton2->setGeometry(Design(496, 150, 55, 25));
-    lblMic->setGeometry(Design(514, 74, 17, 17));
-    lblVol->setGeometry(Design(542, 74, 17, 17));
+    // The slider captions are centred under their sliders, as wide as the
+    // volume panel lets them be, so that "Mic", "Vol" and their
+    // translations show whole.
+    lblMic->setGeometry(Design(509, 74, 26, 17));
+    lblVol->setGeometry(Design(537, 74, 26, 17));
     lblStatus->setGeometry(Design(118, 194, 353, 17));
     cmdConfigure->setGeometry(Design(476, 194, 87, 13));
-    // The banner keeps its picture's size at its scaled place (advertising
-    // right-aligns it on large-font displays).
-    tsBannerAd->setGeometry(QRect(Design(50, 244, 468, 60).topLeft(), QSize(468, 60)));
+    tsBannerAd->setGeometry(Design(50, 244, 468, 60));
 }
 
 void frmMM::SetTexts() {
@@ -518,9 +526,6 @@ void frmMM::Form_Load() {
                 label->setPalette(plain);
             }
         }
-        // The logo keeps its picture's size at its scaled place.
-        const QRect logo = Design(22, 4, 47, 45);
-        gifLogo->move(logo.topLeft());
     }
 
     // 7.-8. Texts.
@@ -557,6 +562,7 @@ void frmMM::Form_Load() {
 
     // 13.-15.
     SetTexts();
+    FitCaptions(this);
     TakeBookKinds();
     cmdRecord->setEnabled(true);
     cmdClose->setEnabled(true);
@@ -605,16 +611,12 @@ void frmMM::Form_Load() {
 
     // 23. The banner.
     tsBannerAd->Stop();
-    if (tsBannerAd->LoadFile(ProgramPath("/brisa_banner.gif"))) tsBannerAd->Start();
+    if (tsBannerAd->LoadFile(TranslatedPicture("/brisa_banner.gif"))) tsBannerAd->Start();
 
     // 24. The partner picture.
     if (gRegistry->ShowZovid()) {
-        if (gLargeFonts) {
-            const QRect r = gifZovid->geometry();
-            gifZovid->resize(Whole(r.width() / gScaleX), Whole(r.height() / gScaleY));
-        }
         gifZovid->Stop();
-        if (gifZovid->LoadFile(ProgramPath("/zovid.gif"))) gifZovid->Start();
+        if (gifZovid->LoadFile(TranslatedPicture("/zovid.gif"))) gifZovid->Start();
     } else {
         gifZovid->move(width(), height());
         gifZovid->hide();

@@ -2,6 +2,7 @@
 
 #include "common/utilities.h"
 #include "platform/codepage.h"
+#include "platform/program_folder.h"
 #include "platform/system_info.h"
 
 #include <cstdio>
@@ -80,6 +81,15 @@ void LoadLanguage(ISystemInfo& pSystem, const std::string& pProgramFolder) {
     std::ostringstream bytes;
     bytes << file.rdbuf();
     ParseLanguageText(bytes.str(), Translation);
+}
+
+std::string TranslatedPicture(const std::string& pRelative) {
+    if (!gLanguageId.empty()) {
+        const bool slash = !pRelative.empty() && pRelative.front() == '/';
+        const std::string translated = ProgramPath("/" + gLanguageId + (slash ? "" : "/") + pRelative);
+        if (FileExists(translated)) return translated;
+    }
+    return ProgramPath(pRelative);
 }
 
 std::optional<std::string> Tr(const std::string& pId) {

@@ -7,6 +7,7 @@
 #include "platform/shell.h"
 #include "platform/window_system.h"
 #include "platform/sound.h"
+#include "skin/captions.h"
 #include "skin/label_button.h"
 #include "skin/window_drag.h"
 #include "skin/window_shape.h"
@@ -27,7 +28,7 @@ cSkinnedWindow::cSkinnedWindow(const char* pName, QSize pDesignSize, std::string
     setObjectName(pName);
     WindowSystem::PrepareShaped(this);
     QFont f = font();
-    f.setPointSizeF(8.0);
+    f.setPointSizeF(WindowPointSize(this));
     setFont(f);
     setFixedSize(Design(0, 0, pDesignSize.width(), pDesignSize.height()).size());
     lblToolbar = new QLabel(this);
