@@ -258,11 +258,11 @@ void QtTrayIcon::Remove() {
 }
 
 bool QtTrayIcon::SetMenu(QMenu* pMenu) {
-    if (m_Menu) QObject::disconnect(m_Menu, &QMenu::aboutToShow, nullptr, nullptr);
+    QObject::disconnect(m_MenuShows);
     m_Menu = pMenu;
     if (m_Icon) m_Icon->setContextMenu(pMenu);
     if (!pMenu) return false;
-    QObject::connect(pMenu, &QMenu::aboutToShow, pMenu, [this] {
+    m_MenuShows = QObject::connect(pMenu, &QMenu::aboutToShow, pMenu, [this] {
         if (m_Callback) m_Callback(WM_RBUTTONDOWN);
     });
     return true;

@@ -11,6 +11,7 @@
 #include "platform/system_info.h"
 #include "platform/tray.h"
 
+#include <QMetaObject>
 #include <QtGlobal>
 
 #include <memory>
@@ -80,6 +81,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> m_Icon;
     std::function<void(int)> m_Callback;
     QMenu* m_Menu = nullptr; // the owner's
+    QMetaObject::Connection m_MenuShows;
     qint64 m_LastClick = -1; // when the last left click was reported (ms)
 };
 
