@@ -94,11 +94,6 @@ void frmMM::BringUp() {
     // like a visible one and has to be shown anew.
     WindowSystem::BringUp(this, QString::fromStdString(m_ActivationToken));
     m_ActivationToken.clear();
-    // An open secondary window stays in front of the main window.
-    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
-        modal->raise();
-        modal->activateWindow();
-    }
 }
 
 void frmMM::mnuFileSend_Click() {

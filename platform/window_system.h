@@ -29,7 +29,8 @@ public:
     // minimised (Wayland never tells), or behind other windows. Where a
     // client's raise is ignored, the window is shown anew. pToken is the
     // activation token the desktop handed over (Wayland's activation token,
-    // X11's startup id), empty when there is none.
+    // X11's startup id), empty when there is none. A modal window that is
+    // open stays in front of pWindow and takes the activation.
     static void BringUp(QWidget* pWindow, const QString& pToken = {});
 
 private:

@@ -1,6 +1,6 @@
 #include "platform/window_system.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QWidget>
 #include <QWindow>
 
@@ -28,17 +28,22 @@ void WindowSystem::PrepareShaped(QWidget* pWindow) {
 
 void WindowSystem::BringUp(QWidget* pWindow, const QString& pToken) {
     if (!pWindow) return;
+    // An open modal window stays in front of the window it blocks and takes
+    // the activation.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == pWindow) modal = nullptr;
     if (IsWayland()) {
         // The compositor takes the token with the next activation request.
         if (!pToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", pToken.toUtf8());
         // A client can neither restore its minimised window nor learn that
         // it is minimised: the window is shown anew, which every compositor
-        // puts in front.
-        if (pWindow->isVisible()) pWindow->hide();
+        // puts in front (not over an open modal window, though).
+        if (pWindow->isVisible() && !modal) pWindow->hide();
     }
     pWindow->showNormal();
     pWindow->raise();
-    pWindow->activateWindow();
+    if (modal) modal->raise();
+    (modal ? modal : pWindow)->activateWindow();
 }
 
 } // namespace brisa
