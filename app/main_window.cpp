@@ -22,6 +22,7 @@
 #include "skin/window_shape.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -35,9 +36,8 @@
 #include <QSaveFile>
 #include <QShortcut>
 
+#include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
 namespace brisa {
 
@@ -104,9 +104,9 @@ void frmMM::CreateControls() {
         return b;
     };
     auto label = [this](const char* name, const char* caption) {
+        // No fixed accessible name: a label is announced by its current text.
         auto* l = new QLabel(caption, this);
         l->setObjectName(name);
-        l->setAccessibleName(caption);
         return l;
     };
     auto picture = [this](const char* name) {
@@ -298,8 +298,6 @@ void frmMM::SetTexts() {
     Caption(lblMic, "mm0070");
     Caption(lblVol, "mm0071");
     Tip(gifLogo, "mm0072");
-    for (QLabel* l : {lblStatus, lblSubject, lblReturnReceipt, lblMic, lblVol})
-        l->setAccessibleName(l->text());
     chkReturnReceipt->setAccessibleName(lblReturnReceipt->text());
 }
 
@@ -455,6 +453,10 @@ void frmMM::Form_Load() {
         m_SecondCopy = true;
         return;
     }
+    // Calls from other programs are taken from now on; they wait for the
+    // end of start-up (a display warning lets events run meanwhile).
+    m_Starting = true;
+    if (m_Services.instance) m_Services.instance->SetTarget(this);
 
     // 2. Left-over recordings.
     {
@@ -595,19 +597,22 @@ void frmMM::Form_Load() {
         });
         std::string tip = "BrisaMail";
         if (auto t = Tr("mm0001")) tip = *t;
+        // The tip field holds 63 bytes; a character is never cut in two.
+        size_t length = std::min<size_t>(tip.size(), 63);
+        while (length > 0 && length < tip.size() && (static_cast<unsigned char>(tip[length]) & 0xC0) == 0x80)
+            --length;
         // The desktop opens the menu at the icon itself where it can.
         m_TrayShowsMenu = m_Services.tray->SetMenu(mnuFile);
-        m_Services.tray->Add("ID_NORMAL", tip.substr(0, 63));
+        m_Services.tray->Add("ID_NORMAL", tip.substr(0, length));
     }
 
-    // 22. Deliver the tray and slider notifications, and the automation calls.
+    // 22. Deliver the slider notifications.
     for (cSlider* slider : {m_InSlider.get(), m_OutSlider.get()}) {
         connect(slider, &cSlider::scrolled, this, [this](QSlider* bar) {
             intptr_t result = 0;
             Subclass1_WndProc(WM_VSCROLL, 0, reinterpret_cast<intptr_t>(bar), result);
         });
     }
-    if (m_Services.instance) m_Services.instance->SetTarget(this);
 
     // 23. The banner.
     tsBannerAd->Stop();
@@ -639,20 +644,25 @@ void frmMM::Form_Load() {
         tmrMessaging.setInterval(blink > 0 ? blink : 1000);
     }
 
-    // 27.-28.
+    // 27.-28. Without a notification area a hidden start would leave the
+    // program unreachable: it starts minimised instead.
     if (!hiddenStart) show();
+    else if (m_Services.tray && !m_Services.tray->Available()) showMinimized();
     m_Mode = "";
     SendWaitingPosts();
+
+    m_Starting = false;
+    const std::vector<std::function<void()>> waiting = std::move(m_Waiting);
+    m_Waiting.clear();
+    for (const auto& call : waiting) call();
 }
 
 // ---- recipient history ------------------------------------------------------------
 
 void frmMM::LoadRecipientHistory() {
-    std::ifstream file(ProgramPath("/Tos.txt"), std::ios::binary);
-    if (file) {
-        std::ostringstream bytes;
-        bytes << file.rdbuf();
-        const std::string text = Cp1252ToUtf8(bytes.str());
+    std::string bytes;
+    if (ReadRegularFile(ProgramPath("/Tos.txt"), bytes)) {
+        const std::string text = Cp1252ToUtf8(bytes);
         size_t start = 0;
         while (start < text.size()) {
             size_t end = text.find('\n', start);
@@ -712,6 +722,26 @@ void frmMM::mnuFileExit_Click() {
     m_Mode = "Terminating";
     tmrAdvertise.setInterval(100);
     tmrAdvertise.start();
+}
+
+void frmMM::EndSession() {
+    if (m_Unloaded || m_SecondCopy) return;
+    if (m_Starting) {
+        m_Waiting.push_back([this] { EndSession(); });
+        return;
+    }
+    // A secondary window is cancelled first; its caller finishes, then the
+    // take-down follows.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
+        modal->close();
+        QTimer::singleShot(0, this, [this] { EndSession(); });
+        return;
+    }
+    m_Mode = "Terminating";
+    if (m_Services.mci) m_Services.mci->Send("close brisamsg");
+    tmrAdvertise.stop();
+    hide();
+    Unload();
 }
 
 void frmMM::tmrAdvertise_Timer() {

@@ -55,6 +55,10 @@ public:
     // True once the window has been unloaded (the program ends).
     bool IsUnloaded() const { return m_Unloaded; }
     void mnuFileExit_Click();
+    // The desktop session ends (a signal or the session manager): the same
+    // take-down as Exit, at once and whatever runs. Asked for during
+    // start-up, it follows the end of Form_Load.
+    void EndSession();
     void cmdClose_Click();
     void cmdHide_Click();
     void LoadRecipientHistory();
@@ -237,6 +241,10 @@ private:
     std::string m_CommandLine;
     bool m_SecondCopy = false;
     bool m_Unloaded = false;
+    // Form_Load is running: automation calls and a session end wait in
+    // m_Waiting until it has finished, then run in the order they came.
+    bool m_Starting = false;
+    std::vector<std::function<void()>> m_Waiting;
     std::unique_ptr<cTimesink> m_Ads;
     QMenu* m_WindowMenu = nullptr; // the tray menu's entries on the window
 };

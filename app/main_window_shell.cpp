@@ -58,6 +58,10 @@ bool IsSecondaryWindow(const QWidget* pWidget, const QWidget* pMain) {
 
 void frmMM::DoReply(const std::string& pTo, const std::string& pCc, const std::string& pSubject,
                     int32_t pHwnd) {
+    if (m_Starting) {
+        m_Waiting.push_back([=, this] { DoReply(pTo, pCc, pSubject, pHwnd); });
+        return;
+    }
     if (!TrimBlanks(pTo).empty()) cmbTo->setCurrentText(Q(pTo));
     else if (cmbTo->count() > 0) cmbTo->setCurrentIndex(0);
     if (!TrimBlanks(pCc).empty()) cmbCc->setCurrentText(Q(pCc));
@@ -70,6 +74,10 @@ void frmMM::DoReply(const std::string& pTo, const std::string& pCc, const std::s
 }
 
 void frmMM::ShowImmediately(int32_t pHwnd) {
+    if (m_Starting) {
+        m_Waiting.push_back([=, this] { ShowImmediately(pHwnd); });
+        return;
+    }
     if (pHwnd == 0 || m_Unloaded) return;
     // The program is on its way out: it stays that way.
     if (EqualsNoCase(m_Mode, "Terminating")) return;

@@ -6,8 +6,6 @@
 #include "platform/system_info.h"
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace brisa {
 
@@ -76,11 +74,9 @@ void LoadLanguage(ISystemInfo& pSystem, const std::string& pProgramFolder) {
             "000004" + (gLanguageId.size() >= 2 ? gLanguageId.substr(gLanguageId.size() - 2) : gLanguageId);
         gLanguageId = FileExists(fileOf(primary)) ? primary : "00000409";
     }
-    std::ifstream file(fileOf(gLanguageId), std::ios::binary);
-    if (!file) return;
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    ParseLanguageText(bytes.str(), Translation);
+    std::string bytes;
+    if (!ReadRegularFile(fileOf(gLanguageId), bytes)) return;
+    ParseLanguageText(bytes, Translation);
 }
 
 std::string TranslatedPicture(const std::string& pRelative) {

@@ -27,8 +27,8 @@ public:
 class ISingleInstance {
 public:
     virtual ~ISingleInstance() = default;
-    // Claims the session for this copy. False when another copy already runs;
-    // that copy has then been asked to show itself.
+    // Claims the session for this copy. False when another copy already
+    // runs; that copy is left alone.
     virtual bool Claim() = 0;
     // Routes automation calls to pTarget (nullptr stops routing).
     virtual void SetTarget(IAutomationTarget* pTarget) = 0;

@@ -624,7 +624,8 @@ bool frmOptions::SaveOptions() {
     gRegistry->PlaySounds(chkSounds->isChecked() ? "1" : "0");
     gRegistry->Autorun(chkAutorun->isChecked() ? "1" : "0");
     if (gRegistry->Autorun() != "0")
-        gRegistry->SetRunAtInitialization(ProgramFolder() + "/brisamail 1");
+        gRegistry->SetRunAtInitialization(
+            (ProgramExecutable().empty() ? ProgramFolder() + "/brisamail" : ProgramExecutable()) + " 1");
     else
         gRegistry->SetRunAtInitialization("");
     std::string book;

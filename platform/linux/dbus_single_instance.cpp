@@ -1,13 +1,15 @@
 #include "platform/linux/dbus_single_instance.h"
 
+#include "platform/file_registry.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>
 
-#include <utility>
-
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -64,14 +66,19 @@ DBusSingleInstance::~DBusSingleInstance() {
 }
 
 QString DBusSingleInstance::LockPath() {
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::tempPath();
-    return folder + QString("/brisamail-%1.lock").arg(::getuid());
+    const QString settings = QString::fromStdString(FileRegistry::DefaultPath());
+    return settings.left(settings.lastIndexOf('/')) + "/brisamail.lock";
 }
 
 bool DBusSingleInstance::ClaimLockFile() {
-    const QByteArray path = QFile::encodeName(LockPath());
-    m_LockFd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const QString lock = LockPath();
+    const QByteArray folder = QFile::encodeName(lock.left(lock.lastIndexOf('/')));
+    if (::mkdir(folder.constData(), 0700) != 0 && errno == ENOENT) {
+        QDir().mkpath(QFile::decodeName(folder));
+        ::chmod(folder.constData(), 0700);
+    }
+    const QByteArray path = QFile::encodeName(lock);
+    m_LockFd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_LockFd < 0) return true; // nowhere to lock: let this copy run
     if (::flock(m_LockFd, LOCK_EX | LOCK_NB) != 0) {
         ::close(m_LockFd);
@@ -82,8 +89,10 @@ bool DBusSingleInstance::ClaimLockFile() {
 }
 
 bool DBusSingleInstance::Claim() {
+    if (!ClaimLockFile()) return false;
     QDBusConnection bus = Bus(m_Connection);
-    if (!bus.isConnected()) return ClaimLockFile();
+    // Without a bus the lock alone decides.
+    if (!bus.isConnected()) return true;
     // The object is in place before the name is taken, so a call that comes
     // as soon as the name is visible finds it.
     const bool exported = bus.registerObject(kDBusPath, &m_Object, QDBusConnection::ExportAllSlots);
@@ -97,26 +106,15 @@ bool DBusSingleInstance::Claim() {
         kDBusService, QDBusConnectionInterface::DontQueueService,
         QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid()) {
-        // The bus would not answer: the lock file decides instead.
+        // The bus would not answer: the lock decides alone.
         unexport();
-        return ClaimLockFile();
+        return true;
     }
     if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+        // Another copy on other settings owns the name in this session.
         unexport();
-        // Another copy owns the name: ask it to come to the front, waiting a
-        // few seconds at most for its answer (a plain call, no introspection).
-        // The token the desktop started this copy with lets that window take
-        // the focus.
-        QVariantMap platformData;
-        for (const auto& [variable, key] : {std::pair{"XDG_ACTIVATION_TOKEN", "activation-token"},
-                                            std::pair{"DESKTOP_STARTUP_ID", "desktop-startup-id"}}) {
-            const QString token = qEnvironmentVariable(variable);
-            if (!token.isEmpty()) platformData.insert(QLatin1String(key), token);
-        }
-        QDBusMessage call = QDBusMessage::createMethodCall(kDBusService, kDBusApplicationPath,
-                                                           kDBusApplicationInterface, "Activate");
-        call << platformData;
-        bus.call(call, QDBus::BlockWithGui, 3000);
+        ::close(m_LockFd);
+        m_LockFd = -1;
         return false;
     }
     m_OnBus = true;

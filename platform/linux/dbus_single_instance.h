@@ -1,19 +1,21 @@
-// One copy per session: the D-Bus name com.brisamail.BrisaMail, or a lock
-// file when there is no session bus. The object /Brisa offers the automation
-// interface com.brisamail.Brisa to other programs:
+// One copy per session: a lock file beside the settings, always, and the
+// D-Bus name com.brisamail.BrisaMail when a session bus answers. So a copy
+// on the bus and one without a bus cannot run on the same settings. The
+// object /Brisa offers the automation interface com.brisamail.Brisa to
+// other programs:
 //   DoReply(s pTo, s pCc, s pSubject, i pHwnd)
 //   ShowImmediately(i pHwnd)
 // (pHwnd 0: only fill in the fields; any other value: bring the window up).
 // Beside it, the object /com/brisamail/BrisaMail offers the desktop's own
 // interface org.freedesktop.Application, through which a desktop entry with
-// DBusActivatable=true starts and activates the program:
+// DBusActivatable=true starts and activates the program (choosing it in the
+// menu while it runs brings its window up):
 //   Activate(a{sv} platform_data)
 //   Open(as uris, a{sv} platform_data)
 //   ActivateAction(s action, av parameter, a{sv} platform_data)
 // Each brings the window up, using the "activation-token" (Wayland) or
 // "desktop-startup-id" (X11) of the platform data to take the focus.
-// A second copy asks the first to show itself, handing over its own token,
-// and ends.
+// A second copy hands nothing to the first: it only learns that it must end.
 #pragma once
 
 #include "platform/single_instance.h"
@@ -67,7 +69,7 @@ public:
     ~DBusSingleInstance() override;
     bool Claim() override;
     void SetTarget(IAutomationTarget* pTarget) override;
-    // The lock file used when no session bus can be reached.
+    // The lock file: brisamail.lock in the settings folder.
     static QString LockPath();
 
 private:

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QScreen>
 #include <QStyleHints>
@@ -115,9 +116,20 @@ int QtMessageBox::Show(const std::string& pText, const std::string& pTitle, int 
 void DesktopShell::Open(const std::string& pTarget, const std::string& pFolder) {
     if (pTarget.empty()) return;
     const QString target = QString::fromStdString(pTarget);
+    // A scheme is a name and a colon; "host:8080" is a web address with a port.
+    static const QRegularExpression scheme("^[A-Za-z][A-Za-z0-9+.-]*:(?![0-9])");
     QUrl url;
-    if (target.startsWith('/')) url = QUrl::fromLocalFile(target);
-    else url = QUrl::fromUserInput(target, QString::fromStdString(pFolder), QUrl::AssumeLocalFile);
+    if (target.startsWith('/')) {
+        url = QUrl::fromLocalFile(target);
+    } else if (scheme.match(target).hasMatch()) {
+        url = QUrl(target);
+    } else {
+        // No scheme: a file of the working folder when one is there,
+        // otherwise a web address ("www.example.com"), as the desktop's
+        // shell takes it.
+        const QFileInfo file(QDir(QString::fromStdString(pFolder)), target);
+        url = file.exists() ? QUrl::fromLocalFile(file.absoluteFilePath()) : QUrl("http://" + target);
+    }
     if (url.isValid()) QDesktopServices::openUrl(url);
 }
 
@@ -245,6 +257,8 @@ bool QtTrayIcon::IconRect(TrayRect& pRect) {
     pRect = TrayRect{r.x(), r.y(), r.width(), r.height()};
     return true;
 }
+
+QString QtTrayIcon::Tip() const { return m_Icon ? m_Icon->toolTip() : QString(); }
 
 bool QtTrayIcon::Modify(const std::string& pIconName) {
     if (!m_Icon) return false;

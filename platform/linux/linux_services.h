@@ -12,6 +12,7 @@
 #include "platform/tray.h"
 
 #include <QMetaObject>
+#include <QString>
 #include <QtGlobal>
 
 #include <memory>
@@ -73,6 +74,8 @@ public:
     void SetCallback(std::function<void(int)> pCallback) override;
     bool IconRect(TrayRect& pRect) override;
     bool SetMenu(QMenu* pMenu) override;
+    // The tip the icon shows (empty without an icon).
+    QString Tip() const;
     // The desktop's report of one activation (a QSystemTrayIcon reason),
     // turned into the owner's mouse message.
     void Activated(int pReason);
