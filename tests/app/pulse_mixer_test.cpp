@@ -1,10 +1,10 @@
-// The volume sliders on a real sound server: PulseAudio with a null sink and
-// source, reached as ALSA's "default" through the pulse plugin, which is
-// what most desktops run. The test starts its own server in a private folder.
-#include "app/main_window.h"
-#include "platform/linux/alsa_mixer.h"
+// The volume sliders of the assembled program (app/composition.h) on a real
+// sound server: PulseAudio with a null sink and source, reached as ALSA's
+// "default" through the pulse plugin, which is what most desktops run. The
+// test starts its own server in a private folder.
+#include "app/composition.h"
 #include "recording/slider.h"
-#include "tests/app/window_fixture.h"
+#include "tests/support/temp_env.h"
 
 #include <QDir>
 #include <QMenu>
@@ -13,17 +13,17 @@
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTest>
+#include <gtest/gtest.h>
 
 namespace brisa::test {
 namespace {
 
-class PulseMixer : public MainWindowTest {
+class PulseMixer : public ::testing::Test {
 protected:
     void SetUp() override {
         if (QStandardPaths::findExecutable("pulseaudio").isEmpty() ||
             QStandardPaths::findExecutable("pactl").isEmpty())
             GTEST_SKIP() << "pulseaudio or pactl is not installed (scripts/setup installs them)";
-        MainWindowTest::SetUp();
         const QString runtime = QString::fromStdString(env.Root()) + "/pulse";
         QDir().mkdir(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QProcessEnvironment own = QProcessEnvironment::systemEnvironment();
@@ -43,13 +43,11 @@ protected:
             << "the sound server did not start";
     }
     void TearDown() override {
-        window.reset();
         if (server.state() != QProcess::NotRunning) {
             server.terminate();
             server.waitForFinished(5000);
         }
         qunsetenv("PULSE_SERVER");
-        MainWindowTest::TearDown();
     }
     static QString Pactl(const QStringList& pArguments) {
         QProcess pactl;
@@ -66,16 +64,14 @@ protected:
     static void Settle() {
         for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
     }
+    TempEnv env;
     QProcess server;
 };
 
 TEST_F(PulseMixer, SlidersSetTheServersVolumesAndTheTrayWritesOneChangedElsewhereAgain) {
-    services = fakes.Wire();
-    AlsaMixer mixer; // "default", as on the desktop
-    services.mixer = &mixer;
-    window = std::make_unique<frmMM>(services, "");
-    window->Form_Load();
-    frmMM& w = *window;
+    Program program(""); // its mixer is ALSA's "default", as on the desktop
+    ASSERT_TRUE(program.Start());
+    frmMM& w = program.window;
     ASSERT_TRUE(w.m_InSlider->IsEnabled());
     ASSERT_TRUE(w.m_OutSlider->IsEnabled());
     // A first start sets both to a third of full volume.
@@ -88,13 +84,14 @@ TEST_F(PulseMixer, SlidersSetTheServersVolumesAndTheTrayWritesOneChangedElsewher
     const int chosen = Percent("sink");
     EXPECT_GT(chosen, 33);
 
-    // Another program turns the speakers down; the tray's right click puts
-    // the slider's volume back (the server's news may take a moment).
+    // Another program turns the speakers down; the tray's right click (the
+    // icon's menu about to show) puts the slider's volume back. The
+    // server's news may take a moment to arrive.
     Pactl({"set-sink-volume", "@DEFAULT_SINK@", "5%"});
     ASSERT_EQ(Percent("sink"), 5);
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            fakes.tray.callback(WM_RBUTTONDOWN);
+            w.mnuFile->popup(QPoint(0, 0));
             w.mnuFile->hide();
             return Percent("sink") == chosen;
         },
