@@ -11,6 +11,7 @@
 #include "platform/program_folder.h"
 #include "platform/sound.h"
 #include "platform/system_info.h"
+#include "platform/window_system.h"
 #include "platform/tray.h"
 #include "recording/slider.h"
 #include "settings/registry.h"
@@ -73,6 +74,7 @@ frmMM::frmMM(const Services& pServices, std::string pCommandLine, QWidget* pPare
     : QWidget(pParent, Qt::Window | Qt::FramelessWindowHint), m_Services(pServices),
       m_CommandLine(TrimSpace(pCommandLine)), m_Ads(std::make_unique<cTimesink>(pServices.ads, this)) {
     setObjectName("frmMM");
+    WindowSystem::PrepareShaped(this);
     setWindowTitle("BrisaMail");
     setAccessibleName("BrisaMail");
     m_InSlider = std::make_unique<cSlider>();
@@ -90,6 +92,7 @@ frmMM::~frmMM() {
     // The controls go with the base class, after this window's own part:
     // nothing they report on their way out may reach its handlers.
     for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
+    if (m_Services.tray) m_Services.tray->SetMenu(nullptr);
 }
 
 // ---- controls ---------------------------------------------------------------
@@ -214,6 +217,10 @@ void frmMM::CreateControls() {
     mnuHelpAbout = entry("mnuHelpAbout", "&About BrisaMail");
     mnuSep4 = separator("mnuSep4");
     mnuFileExit = entry("mnuFileExit", "E&xit");
+    // The same entries on the window itself, for desktops without a tray.
+    m_WindowMenu = new QMenu(this);
+    m_WindowMenu->setObjectName("mnuWindow");
+    m_WindowMenu->addActions(mnuFile->actions());
 }
 
 QRect frmMM::Design(int pLeft, int pTop, int pWidth, int pHeight) const {
@@ -578,8 +585,9 @@ void frmMM::Form_Load() {
     SetTitleStrip(lblToolbar, "BrisaMail");
     setWindowTitle("BrisaMail");
 
-    // 20.
-    if (!FolderExists(ProgramPath("/outbox"))) QDir().mkpath(Q(ProgramPath("/outbox")));
+    // 20. The outbox holds the messages waiting to go: its owner's alone.
+    if (!FolderExists(ProgramPath("/outbox")))
+        QDir().mkdir(Q(ProgramPath("/outbox")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     // 21. The tray icon.
     if (m_Services.tray) {
@@ -593,6 +601,8 @@ void frmMM::Form_Load() {
         size_t length = std::min<size_t>(tip.size(), 63);
         while (length > 0 && length < tip.size() && (static_cast<unsigned char>(tip[length]) & 0xC0) == 0x80)
             --length;
+        // The desktop opens the menu at the icon itself where it can.
+        m_TrayShowsMenu = m_Services.tray->SetMenu(mnuFile);
         m_Services.tray->Add("ID_NORMAL", tip.substr(0, length));
     }
 
@@ -682,6 +692,8 @@ void frmMM::SaveRecipientHistory() {
     // the history that was there.
     QSaveFile file(Q(ProgramPath("/Tos.txt")));
     if (!file.open(QIODevice::WriteOnly)) return;
+    // The people the user writes to are nobody else's business.
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     file.write(bytes.data(), static_cast<qint64>(bytes.size()));
     file.commit();
 }
@@ -804,12 +816,14 @@ void frmMM::contextMenuEvent(QContextMenuEvent* pEvent) {
     // notification area; the window shows, so Send is left out.
     mnuFileSend->setVisible(false);
     mnuSep1->setVisible(false);
-    mnuFile->setDefaultAction(mnuHelpContents);
-    mnuFile->popup(pEvent->globalPos());
+    m_WindowMenu->setDefaultAction(mnuHelpContents);
+    m_WindowMenu->popup(pEvent->globalPos());
 }
 
 void frmMM::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    // Nothing is painted outside the outline (see WindowSystem::PrepareShaped).
+    if (!m_WindowRegion.isEmpty()) p.setClipRegion(m_WindowRegion);
     if (!m_Background.isNull()) p.drawPixmap(0, 0, m_Background);
     else p.fillRect(rect(), palette().color(QPalette::Window));
     DrawBevel(p, cmdHelp->geometry());

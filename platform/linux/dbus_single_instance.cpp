@@ -24,6 +24,29 @@ void BrisaDBusObject::ShowImmediately(int pHwnd) {
     if (target) target->ShowImmediately(pHwnd);
 }
 
+QString DesktopApplicationObject::Token(const QVariantMap& pPlatformData) {
+    for (const char* key : {"activation-token", "desktop-startup-id"}) {
+        const QString token = pPlatformData.value(QLatin1String(key)).toString();
+        if (!token.isEmpty()) return token;
+    }
+    return {};
+}
+
+void DesktopApplicationObject::Activate(const QVariantMap& platform_data) {
+    if (target) target->Activate(Token(platform_data).toStdString());
+}
+
+// The program opens no documents and offers no actions of its own: both
+// bring it up like Activate.
+void DesktopApplicationObject::Open(const QStringList&, const QVariantMap& platform_data) {
+    Activate(platform_data);
+}
+
+void DesktopApplicationObject::ActivateAction(const QString&, const QVariantList&,
+                                              const QVariantMap& platform_data) {
+    Activate(platform_data);
+}
+
 namespace {
 QDBusConnection Bus(const QString& pName) {
     return pName.isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(pName);
@@ -36,6 +59,7 @@ DBusSingleInstance::~DBusSingleInstance() {
     if (m_OnBus) {
         QDBusConnection bus = Bus(m_Connection);
         bus.unregisterObject(kDBusPath);
+        bus.unregisterObject(kDBusApplicationPath);
         bus.unregisterService(kDBusService);
     }
     if (m_LockFd >= 0) ::close(m_LockFd);
@@ -72,17 +96,23 @@ bool DBusSingleInstance::Claim() {
     // The object is in place before the name is taken, so a call that comes
     // as soon as the name is visible finds it.
     const bool exported = bus.registerObject(kDBusPath, &m_Object, QDBusConnection::ExportAllSlots);
+    const bool application =
+        bus.registerObject(kDBusApplicationPath, &m_Application, QDBusConnection::ExportAllSlots);
+    auto unexport = [&] {
+        if (exported) bus.unregisterObject(kDBusPath);
+        if (application) bus.unregisterObject(kDBusApplicationPath);
+    };
     const auto reply = bus.interface()->registerService(
         kDBusService, QDBusConnectionInterface::DontQueueService,
         QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid()) {
         // The bus would not answer: the lock decides alone.
-        if (exported) bus.unregisterObject(kDBusPath);
+        unexport();
         return true;
     }
     if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
         // Another copy on other settings owns the name in this session.
-        if (exported) bus.unregisterObject(kDBusPath);
+        unexport();
         ::close(m_LockFd);
         m_LockFd = -1;
         return false;
@@ -91,6 +121,9 @@ bool DBusSingleInstance::Claim() {
     return true;
 }
 
-void DBusSingleInstance::SetTarget(IAutomationTarget* pTarget) { m_Object.target = pTarget; }
+void DBusSingleInstance::SetTarget(IAutomationTarget* pTarget) {
+    m_Object.target = pTarget;
+    m_Application.target = pTarget;
+}
 
 } // namespace brisa

@@ -6,6 +6,15 @@
 //   DoReply(s pTo, s pCc, s pSubject, i pHwnd)
 //   ShowImmediately(i pHwnd)
 // (pHwnd 0: only fill in the fields; any other value: bring the window up).
+// Beside it, the object /com/brisamail/BrisaMail offers the desktop's own
+// interface org.freedesktop.Application, through which a desktop entry with
+// DBusActivatable=true starts and activates the program (choosing it in the
+// menu while it runs brings its window up):
+//   Activate(a{sv} platform_data)
+//   Open(as uris, a{sv} platform_data)
+//   ActivateAction(s action, av parameter, a{sv} platform_data)
+// Each brings the window up, using the "activation-token" (Wayland) or
+// "desktop-startup-id" (X11) of the platform data to take the focus.
 // A second copy hands nothing to the first: it only learns that it must end.
 #pragma once
 
@@ -13,12 +22,16 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QVariantMap>
 
 namespace brisa {
 
 inline constexpr const char* kDBusService = "com.brisamail.BrisaMail";
 inline constexpr const char* kDBusPath = "/Brisa";
 inline constexpr const char* kDBusInterface = "com.brisamail.Brisa";
+inline constexpr const char* kDBusApplicationPath = "/com/brisamail/BrisaMail";
+inline constexpr const char* kDBusApplicationInterface = "org.freedesktop.Application";
 
 class BrisaDBusObject : public QObject {
     Q_OBJECT
@@ -30,6 +43,22 @@ public:
 public Q_SLOTS:
     void DoReply(const QString& pTo, const QString& pCc, const QString& pSubject, int pHwnd);
     void ShowImmediately(int pHwnd);
+};
+
+class DesktopApplicationObject : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+public:
+    explicit DesktopApplicationObject(QObject* parent = nullptr) : QObject(parent) {}
+    IAutomationTarget* target = nullptr;
+    // The token the platform data carries, empty when there is none.
+    static QString Token(const QVariantMap& pPlatformData);
+
+public Q_SLOTS:
+    void Activate(const QVariantMap& platform_data);
+    void Open(const QStringList& uris, const QVariantMap& platform_data);
+    void ActivateAction(const QString& action_name, const QVariantList& parameter,
+                        const QVariantMap& platform_data);
 };
 
 class DBusSingleInstance : public ISingleInstance {
@@ -47,6 +76,7 @@ private:
     bool ClaimLockFile();
     QString m_Connection;
     BrisaDBusObject m_Object;
+    DesktopApplicationObject m_Application;
     int m_LockFd = -1;
     bool m_OnBus = false;
 };

@@ -69,12 +69,14 @@ struct Answer {
 // of its own, through QDBusInterface (which introspects the object first),
 // waiting for the answer as such a program would. The window thread keeps
 // running its events meanwhile.
-std::future<Answer> CallFromOutside(const QString& pMethod, const QList<QVariant>& pArguments) {
-    return std::async(std::launch::async, [pMethod, pArguments] {
+std::future<Answer> CallFromOutside(const QString& pMethod, const QList<QVariant>& pArguments,
+                                    const QString& pPath = kDBusPath,
+                                    const QString& pInterface = kDBusInterface) {
+    return std::async(std::launch::async, [pMethod, pArguments, pPath, pInterface] {
         Answer answer;
         QDBusConnection bus =
             QDBusConnection::connectToBus(QDBusConnection::SessionBus, "brisa-test-caller");
-        QDBusInterface brisa(kDBusService, kDBusPath, kDBusInterface, bus);
+        QDBusInterface brisa(kDBusService, pPath, pInterface, bus);
         answer.interfaceFound = brisa.isValid();
         brisa.setTimeout(5000);
         answer.reply = brisa.callWithArgumentList(QDBus::Block, pMethod, pArguments);
@@ -156,6 +158,23 @@ TEST_F(MainWindowDBus, ShowImmediatelyBringsTheWindowUp) {
     EXPECT_FALSE(window->isVisible());
     auto show = CallFromOutside("ShowImmediately", {5});
     EXPECT_TRUE(WaitUntil([&] { return Ready(show) && window->isVisible(); }));
+}
+
+TEST_F(MainWindowDBus, TheDesktopsActivationBringsTheWindowUp) {
+    // What a desktop calls for a menu entry that says DBusActivatable=true.
+    const QVariantMap platformData{{"activation-token", QString("menu-token")}};
+    auto call = CallFromOutside("Activate", {platformData}, kDBusApplicationPath, kDBusApplicationInterface);
+    ASSERT_TRUE(WaitUntil([&] { return Ready(call) && window->isVisible(); }));
+    const Answer answer = call.get();
+    EXPECT_TRUE(answer.interfaceFound);
+    EXPECT_EQ(answer.reply.type(), QDBusMessage::ReplyMessage) << answer.reply.errorMessage().toStdString();
+    EXPECT_EQ(fakes.sound.Names(), std::vector<std::string>{"start.wav"});
+    // Opening files or actions: the program has none, they bring it up too.
+    window->hide();
+    auto open = CallFromOutside("Open", {QStringList{"file:///tmp/x"}, QVariantMap{}}, kDBusApplicationPath,
+                                kDBusApplicationInterface);
+    ASSERT_TRUE(WaitUntil([&] { return Ready(open) && window->isVisible(); }));
+    EXPECT_EQ(open.get().reply.type(), QDBusMessage::ReplyMessage);
 }
 
 TEST_F(MainWindowDBus, WrongArgumentsAreRefusedByTheBusLayer) {

@@ -63,8 +63,11 @@ void Mouse(QWidget* pWidget, QEvent::Type pType, QPoint pGlobal, Qt::MouseButton
                   Qt::NoModifier);
     QCoreApplication::sendEvent(pWidget, &e);
 }
-void Hover(QWidget* w) {
-    Mouse(w, QEvent::MouseMove, w->mapToGlobal(w->rect().center()), Qt::NoButton, Qt::NoButton);
+// The mouse, with no button held, moved over pWidget as the window system
+// reports it (enter and leave events included); pOffset from its centre.
+void Hover(QWidget* w, QPoint pOffset = {}) {
+    QTest::mouseMove(w->window()->windowHandle(), w->geometry().center() + pOffset);
+    QCoreApplication::processEvents();
 }
 
 std::vector<std::string> Names(const std::vector<cLabelButton*>& pButtons) {
@@ -189,7 +192,10 @@ TEST_F(SkinnedWindows, LargeFontsStretchTheSkinToTheWindowInMemory) {
     EXPECT_EQ(w.chkReturnReceipt->geometry(), QRect(190, 192, 13, 13));
     EXPECT_NE(w.lblStatus->palette().color(QPalette::WindowText), QColor(0, 128, 0));
     const QImage image = w.grab().toImage();
-    EXPECT_TRUE(Near(image.pixel(715, 400), kSkinColour)); // the skin reaches the far corner
+    EXPECT_TRUE(Near(image.pixel(715, 370), kSkinColour)); // the skin reaches the far corner
+    // Beyond the curved corner nothing is painted: the desktop shows there.
+    EXPECT_EQ(qAlpha(image.pixel(715, 400)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(1, 1)), 0);
     EXPECT_TRUE(BevelAround(image, w.cmdHelp->geometry()));
     EXPECT_TRUE(BevelAround(image, w.cmdClose->geometry()));
     for (cLabelButton* b : {w.cmdRecord, w.cmdHide, w.cmdConfigure, w.cmdTo})
@@ -236,19 +242,17 @@ TEST_F(SkinnedWindows, PartnerSpacesHaveBevelsOnlyOverTheSkin) {
 
 // ---- the main window's hover highlighting ------------------------------------------------------
 
-TEST_F(SkinnedWindows, MainWindowHoverFollowsTheCursorFromButtonToButton) {
+TEST_F(SkinnedWindows, MainWindowHoverFollowsTheMouseFromButtonToButton) {
     frmMM& w = Start();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     EXPECT_EQ(Names(w.HoverButtons()),
               (std::vector<std::string>{"cmdRecord", "cmdPlay", "cmdStop", "cmdSend", "cmdHide",
                                         "cmdConfigure", "cmdTo", "cmdCC", "cmdHelp", "cmdClose"}));
     EXPECT_EQ(w.tmrFocus.interval(), 100);
-    QPoint cursor = w.cmdHelp->geometry().center();
-    w.m_CursorPos = [&] { return w.mapToGlobal(cursor); };
     Hover(w.cmdHelp);
     EXPECT_TRUE(w.cmdHelp->IsBold());
     EXPECT_TRUE(w.tmrFocus.isActive());
     // Over to its neighbour: bold at once there, gone from the first at the next tick.
-    cursor = w.cmdClose->geometry().center();
     Hover(w.cmdClose);
     EXPECT_TRUE(w.cmdHelp->IsBold());
     EXPECT_TRUE(w.cmdClose->IsBold());
@@ -256,12 +260,8 @@ TEST_F(SkinnedWindows, MainWindowHoverFollowsTheCursorFromButtonToButton) {
     EXPECT_FALSE(w.cmdHelp->IsBold());
     EXPECT_TRUE(w.cmdClose->IsBold());
     EXPECT_TRUE(w.tmrFocus.isActive());
-    // The top-left edge is inside; beyond the bottom edge is not.
-    const QRect r = w.cmdClose->geometry();
-    cursor = r.topLeft();
-    w.tmrFocus_Timer();
-    EXPECT_TRUE(w.cmdClose->IsBold());
-    cursor = QPoint(r.left(), r.top() + r.height() + 1);
+    // Off the button, just below it.
+    Hover(w.cmdClose, QPoint(0, w.cmdClose->height()));
     w.tmrFocus_Timer();
     EXPECT_FALSE(w.cmdClose->IsBold());
     EXPECT_FALSE(w.tmrFocus.isActive());
@@ -405,23 +405,22 @@ TEST_F(SecondaryWindows, EachRegistersItsHoverButtonsInOrderAndNamesThemForTheKe
     }
 }
 
-TEST_F(SecondaryWindows, HoverClearsAButtonTheCursorLeft) {
+TEST_F(SecondaryWindows, HoverClearsAButtonTheMouseLeft) {
     for (const Secondary& s : Open()) {
         SCOPED_TRACE(s.window->objectName().toStdString());
         cSkinnedWindow& w = *s.window;
         w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
         cLabelButton* help = Button(&w, "cmdHelp");
         cLabelButton* close = Button(&w, "cmdClose");
-        QPoint cursor = help->geometry().center();
-        w.m_CursorPos = [&] { return w.mapToGlobal(cursor); };
         Hover(help);
-        cursor = close->geometry().center();
         Hover(close);
         w.tmrFocus_Timer();
         EXPECT_FALSE(help->IsBold());
         EXPECT_TRUE(close->IsBold());
         EXPECT_TRUE(w.tmrFocus.isActive());
-        cursor = QPoint(-5, -5);
+        // Onto the title strip, away from every button.
+        Hover(w.lblToolbar);
         w.tmrFocus_Timer();
         EXPECT_FALSE(close->IsBold());
         EXPECT_FALSE(w.tmrFocus.isActive());
