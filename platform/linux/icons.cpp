@@ -98,4 +98,6 @@ QIcon ProgramIcon(const std::string& pName) {
     return QIcon(new ProgramIconEngine(pName == "ID_INVERTED"));
 }
 
+QImage ProgramIconImage(int pSize) { return DrawIcon(pSize, false).toImage(); }
+
 } // namespace brisa

@@ -435,17 +435,15 @@ TEST_F(Timesink, PaintDrawsTheLocationRecords) {
     }
 }
 
-TEST_F(Timesink, LargeFontsKeepTheBannerRightAlignedAndTheButtonsAtTheirPictureSize) {
+TEST_F(Timesink, LargeFontsStretchTheAdPicturesToTheirScaledFrames) {
     fakes.system.dpiX = fakes.system.dpiY = 120;
     frmMM& w = Start(true);
     ASSERT_TRUE(gLargeFonts);
-    const QRect banner = w.Design(50, 244, 468, 60);
-    EXPECT_EQ(w.tsBannerAd->x(), w.width() - w.tsBannerAd->width());
-    EXPECT_EQ(w.tsBannerAd->y(), banner.y());
-    EXPECT_EQ(w.tsZeredButton1->geometry(),
-              QRect(w.Design(496, 114, 55, 25).topLeft(), QSize(55, 25)));
-    EXPECT_EQ(w.tsZeredButton2->geometry(),
-              QRect(w.Design(496, 150, 55, 25).topLeft(), QSize(55, 25)));
+    EXPECT_EQ(w.tsBannerAd->geometry(), w.Design(50, 244, 468, 60));
+    EXPECT_EQ(w.tsZeredButton1->geometry(), w.Design(496, 114, 55, 25));
+    EXPECT_EQ(w.tsZeredButton2->geometry(), w.Design(496, 150, 55, 25));
+    for (cAniGif* picture : {w.tsBannerAd, w.tsZeredButton1, w.tsZeredButton2})
+        EXPECT_TRUE(picture->hasScaledContents()) << picture->objectName().toStdString();
 }
 
 TEST_F(Timesink, WithoutALibraryNothingStarts) {
