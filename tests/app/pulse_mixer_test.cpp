@@ -72,6 +72,8 @@ TEST_F(PulseMixer, SlidersSetTheServersVolumesAndTheTrayWritesOneChangedElsewher
     Program program(""); // its mixer is ALSA's "default", as on the desktop
     ASSERT_TRUE(program.Start());
     frmMM& w = program.window;
+    // The mixer is opened once the window is up.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsStartingUp(); }, 10000));
     ASSERT_TRUE(w.m_InSlider->IsEnabled());
     ASSERT_TRUE(w.m_OutSlider->IsEnabled());
     // A first start sets both to a third of full volume.
