@@ -8,6 +8,7 @@
 #include "platform/shell.h"
 #include "platform/sound.h"
 #include "settings/options_window.h"
+#include "skin/captions.h"
 #include "skin/label_button.h"
 
 #include <QKeyEvent>
@@ -124,6 +125,7 @@ void frmAddresses::Form_Load() {
     LoadBook();
     const auto title = Tr("add0003");
     ShapeAndTitle(title ? Q(*title) : lblToolbar->text());
+    FitCaptions(this);
     if (title)
         lvAddresses->setAccessibleName(Q(*title));
     lvAddresses->setFocus();

@@ -7,6 +7,7 @@
 #include "platform/program_folder.h"
 #include "platform/shell.h"
 #include "platform/sound.h"
+#include "skin/captions.h"
 #include "skin/label_button.h"
 
 #include <QCloseEvent>
@@ -146,6 +147,7 @@ void frmOutlook::Form_Load() {
     if (const auto text = Tr("out0003"))
         title = FromUtf8(*text);
     ShapeAndTitle(title);
+    FitCaptions(this);
 }
 
 void frmOutlook::Form_Unload() {

@@ -1,5 +1,6 @@
 #include "ads/house_ads.h"
 
+#include "language/translation.h"
 #include "platform/program_folder.h"
 #include "platform/shell.h"
 
@@ -8,6 +9,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -162,6 +164,7 @@ int16_t HouseAds::CT_PushInit(const std::string& pApplication, const std::string
         bytes << file.rdbuf();
     if (!file || file.bad())
         return Fail(kNoAdsList, list);
+    m_Language = gLanguageId;
     m_Entries = ParseAdsList(bytes.str());
     if (m_Entries.empty())
         return Fail(kNoPictures, list);
@@ -216,6 +219,17 @@ HouseAds::Location* HouseAds::Find(int32_t pHandle) {
 const HouseAds::Location* HouseAds::Find(int32_t pHandle) const {
     const auto it = m_Locations.find(pHandle);
     return it == m_Locations.end() ? nullptr : &it->second;
+}
+
+std::string HouseAds::PicturePath(const std::string& pPicture) const {
+    // An absolute path is taken as it stands.
+    if (!m_Language.empty() && !pPicture.empty() && pPicture.front() != '/') {
+        const std::string translated = Join(m_AdsFolder + "/" + m_Language, pPicture);
+        std::error_code error;
+        if (std::filesystem::is_regular_file(translated, error))
+            return translated;
+    }
+    return Join(m_AdsFolder, pPicture);
 }
 
 std::vector<int> HouseAds::PicturesOf(int32_t pNumber) const {
@@ -301,7 +315,7 @@ void HouseAds::Show(int32_t pHandle, int pEntry) {
         return;
     location->current = pEntry;
     location->ticks = 0;
-    location->shownPath = Join(m_AdsFolder, m_Entries[static_cast<size_t>(pEntry)].picture);
+    location->shownPath = PicturePath(m_Entries[static_cast<size_t>(pEntry)].picture);
     if (!location->hasCallbacks || !(location->callbacks.mask & (1u << kAdDisplaySlot)))
         return;
     // Copies: the callback may call back into the library.

@@ -9,6 +9,11 @@
 // Lines starting with '#' and empty lines are skipped. When the fields are
 // separated by TABs, file names may contain blanks.
 //
+// Pictures come in the language of the program's texts: a picture is taken
+// from the ads folder's sub-folder named by the language table's id
+// ("00000407/banner_record.gif") when that file exists, and from the ads
+// folder itself (English) otherwise. ads.txt names the English files.
+//
 // Each location shows the first picture of its number as soon as its
 // callbacks are set, and the next one after every 30 ticks of the
 // program's one-second timer during which the location is marked shown.
@@ -112,6 +117,9 @@ private:
     };
 
     std::vector<int> PicturesOf(int32_t pNumber) const;
+    // The full path of a picture named in ads.txt, in the program's language
+    // when there is a picture for it.
+    std::string PicturePath(const std::string& pPicture) const;
     void Show(int32_t pHandle, int pEntry);
     Location* Find(int32_t pHandle);
     const Location* Find(int32_t pHandle) const;
@@ -122,6 +130,7 @@ private:
     std::string m_ProgramFolderSetting;
     std::string m_AdsFolder;
     std::string m_ProgramFolder;
+    std::string m_Language; // the language table's id, taken at CT_PushInit
     std::vector<Entry> m_Entries;
     bool m_PushStarted = false;
     bool m_MgmtStarted = false;

@@ -16,10 +16,6 @@ namespace {
 
 const char* const kControlNames[3] = {"tsBannerAd", "tsZeredButton1", "tsZeredButton2"};
 
-int Whole(double pValue) {
-    return static_cast<int>(std::nearbyint(pValue));
-}
-
 } // namespace
 
 cTimesink::cTimesink(IAdLibrary* pLibrary, QWidget* pWindow)
@@ -77,12 +73,10 @@ bool cTimesink::AdCreateLocations() {
     if (!m_Running)
         return false;
 
-    // The banner: on a large-font display it keeps to the window's right edge.
+    // The banner and the partner buttons keep the frames the window gave
+    // them; on a large-font display their pictures are stretched to fill them.
     AdLocation& banner = m_Locations[Index(AdSpace::Banner)];
-    cAniGif* bannerControl = Control(AdSpace::Banner);
-    if (bannerControl && gLargeFonts && m_Window)
-        bannerControl->move(m_Window->width() - bannerControl->width(), bannerControl->y());
-    banner.window = bannerControl;
+    banner.window = Control(AdSpace::Banner);
     banner.id = m_Library->GetPointer(&banner);
     if (!AdCreateLocation(banner, kAdBannerKind, kAdBannerNumber))
         return false;
@@ -101,12 +95,7 @@ bool cTimesink::AdCreateLocations() {
 
     for (AdSpace space : {AdSpace::Button1, AdSpace::Button2}) {
         AdLocation& location = m_Locations[Index(space)];
-        cAniGif* button = Control(space);
-        if (button && gLargeFonts) {
-            // The pictures keep their size at the button's scaled place.
-            button->resize(Whole(button->width() / gScaleX), Whole(button->height() / gScaleY));
-        }
-        location.window = button;
+        location.window = Control(space);
         location.id = m_Library->GetPointer(&location);
         const int32_t number = space == AdSpace::Button1 ? kAdButton1Number : kAdButton2Number;
         if (!AdCreateLocation(location, kAdButtonKind, number))

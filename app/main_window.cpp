@@ -11,15 +11,18 @@
 #include "platform/program_folder.h"
 #include "platform/sound.h"
 #include "platform/system_info.h"
+#include "platform/window_system.h"
 #include "platform/tray.h"
 #include "recording/slider.h"
 #include "settings/registry.h"
 #include "skin/anigif.h"
+#include "skin/captions.h"
 #include "skin/label_button.h"
 #include "skin/window_drag.h"
 #include "skin/window_shape.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -33,9 +36,8 @@
 #include <QSaveFile>
 #include <QShortcut>
 
+#include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
 namespace brisa {
 
@@ -72,11 +74,9 @@ frmMM::frmMM(const Services& pServices, std::string pCommandLine, QWidget* pPare
     : QWidget(pParent, Qt::Window | Qt::FramelessWindowHint), m_Services(pServices),
       m_CommandLine(TrimSpace(pCommandLine)), m_Ads(std::make_unique<cTimesink>(pServices.ads, this)) {
     setObjectName("frmMM");
+    WindowSystem::PrepareShaped(this);
     setWindowTitle("BrisaMail");
     setAccessibleName("BrisaMail");
-    QFont f = font();
-    f.setPointSizeF(8.0);
-    setFont(f);
     m_InSlider = std::make_unique<cSlider>();
     m_OutSlider = std::make_unique<cSlider>();
     CreateControls();
@@ -92,6 +92,7 @@ frmMM::~frmMM() {
     // The controls go with the base class, after this window's own part:
     // nothing they report on their way out may reach its handlers.
     for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
+    if (m_Services.tray) m_Services.tray->SetMenu(nullptr);
 }
 
 // ---- controls ---------------------------------------------------------------
@@ -103,9 +104,9 @@ void frmMM::CreateControls() {
         return b;
     };
     auto label = [this](const char* name, const char* caption) {
+        // No fixed accessible name: a label is announced by its current text.
         auto* l = new QLabel(caption, this);
         l->setObjectName(name);
-        l->setAccessibleName(caption);
         return l;
     };
     auto picture = [this](const char* name) {
@@ -154,10 +155,17 @@ void frmMM::CreateControls() {
     tsZeredButton2 = picture("tsZeredButton2");
     lblMic = label("lblMic", "Mic");
     lblVol = label("lblVol", "Vol");
+    lblMic->setAlignment(Qt::AlignCenter);
+    lblVol->setAlignment(Qt::AlignCenter);
     lblStatus = label("lblStatus", "");
     lblStatus->setAlignment(Qt::AlignCenter);
     cmdConfigure = button("cmdConfigure", "Options");
     tsBannerAd = picture("tsBannerAd");
+    // The pictures fill their frames: on a large-font display they are
+    // stretched with the skin, so they stay inside the frames the skin
+    // draws for them and their drawn backgrounds still match it.
+    for (cAniGif* g : {gifLogo, gifZovid, tsZeredButton1, tsZeredButton2, tsBannerAd})
+        g->setScaledContents(true);
     Picture1 = new QLabel(this);
     Picture1->setObjectName("Picture1");
     Picture1->hide();
@@ -209,6 +217,10 @@ void frmMM::CreateControls() {
     mnuHelpAbout = entry("mnuHelpAbout", "&About BrisaMail");
     mnuSep4 = separator("mnuSep4");
     mnuFileExit = entry("mnuFileExit", "E&xit");
+    // The same entries on the window itself, for desktops without a tray.
+    m_WindowMenu = new QMenu(this);
+    m_WindowMenu->setObjectName("mnuWindow");
+    m_WindowMenu->addActions(mnuFile->actions());
 }
 
 QRect frmMM::Design(int pLeft, int pTop, int pWidth, int pHeight) const {
@@ -218,9 +230,11 @@ QRect frmMM::Design(int pLeft, int pTop, int pWidth, int pHeight) const {
 }
 
 void frmMM::Layout() {
+    QFont f = font();
+    f.setPointSizeF(WindowPointSize(this));
+    setFont(f);
     setFixedSize(Design(0, 0, 577, 324).size());
-    const QRect logo = Design(22, 4, 47, 45);
-    gifLogo->setGeometry(logo.x(), logo.y(), 47, 45);
+    gifLogo->setGeometry(Design(22, 4, 47, 45));
     lblToolbar->setGeometry(Design(184, 2, 271, 17));
     cmdHelp->setGeometry(Design(530, 4, 15, 13));
     cmdClose->setGeometry(Design(550, 4, 15, 13));
@@ -240,13 +254,14 @@ void frmMM::Layout() {
     gifZovid->setGeometry(Design(392, 154, 88, 31));
     tsZeredButton1->setGeometry(Design(496, 114, 55, 25));
     tsZeredButton2->setGeometry(Design(496, 150, 55, 25));
-    lblMic->setGeometry(Design(514, 74, 17, 17));
-    lblVol->setGeometry(Design(542, 74, 17, 17));
+    // The slider captions are centred under their sliders, as wide as the
+    // volume panel lets them be, so that "Mic", "Vol" and their
+    // translations show whole.
+    lblMic->setGeometry(Design(509, 74, 26, 17));
+    lblVol->setGeometry(Design(537, 74, 26, 17));
     lblStatus->setGeometry(Design(118, 194, 353, 17));
     cmdConfigure->setGeometry(Design(476, 194, 87, 13));
-    // The banner keeps its picture's size at its scaled place (advertising
-    // right-aligns it on large-font displays).
-    tsBannerAd->setGeometry(QRect(Design(50, 244, 468, 60).topLeft(), QSize(468, 60)));
+    tsBannerAd->setGeometry(Design(50, 244, 468, 60));
 }
 
 void frmMM::SetTexts() {
@@ -283,8 +298,6 @@ void frmMM::SetTexts() {
     Caption(lblMic, "mm0070");
     Caption(lblVol, "mm0071");
     Tip(gifLogo, "mm0072");
-    for (QLabel* l : {lblStatus, lblSubject, lblReturnReceipt, lblMic, lblVol})
-        l->setAccessibleName(l->text());
     chkReturnReceipt->setAccessibleName(lblReturnReceipt->text());
 }
 
@@ -440,6 +453,10 @@ void frmMM::Form_Load() {
         m_SecondCopy = true;
         return;
     }
+    // Calls from other programs are taken from now on; they wait for the
+    // end of start-up (a display warning lets events run meanwhile).
+    m_Starting = true;
+    if (m_Services.instance) m_Services.instance->SetTarget(this);
 
     // 2. Left-over recordings.
     {
@@ -511,9 +528,6 @@ void frmMM::Form_Load() {
                 label->setPalette(plain);
             }
         }
-        // The logo keeps its picture's size at its scaled place.
-        const QRect logo = Design(22, 4, 47, 45);
-        gifLogo->move(logo.topLeft());
     }
 
     // 7.-8. Texts.
@@ -550,6 +564,7 @@ void frmMM::Form_Load() {
 
     // 13.-15.
     SetTexts();
+    FitCaptions(this);
     TakeBookKinds();
     cmdRecord->setEnabled(true);
     cmdClose->setEnabled(true);
@@ -570,8 +585,9 @@ void frmMM::Form_Load() {
     SetTitleStrip(lblToolbar, "BrisaMail");
     setWindowTitle("BrisaMail");
 
-    // 20.
-    if (!FolderExists(ProgramPath("/outbox"))) QDir().mkpath(Q(ProgramPath("/outbox")));
+    // 20. The outbox holds the messages waiting to go: its owner's alone.
+    if (!FolderExists(ProgramPath("/outbox")))
+        QDir().mkdir(Q(ProgramPath("/outbox")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     // 21. The tray icon.
     if (m_Services.tray) {
@@ -581,30 +597,31 @@ void frmMM::Form_Load() {
         });
         std::string tip = "BrisaMail";
         if (auto t = Tr("mm0001")) tip = *t;
-        m_Services.tray->Add("ID_NORMAL", tip.substr(0, 63));
+        // The tip field holds 63 bytes; a character is never cut in two.
+        size_t length = std::min<size_t>(tip.size(), 63);
+        while (length > 0 && length < tip.size() && (static_cast<unsigned char>(tip[length]) & 0xC0) == 0x80)
+            --length;
+        // The desktop opens the menu at the icon itself where it can.
+        m_TrayShowsMenu = m_Services.tray->SetMenu(mnuFile);
+        m_Services.tray->Add("ID_NORMAL", tip.substr(0, length));
     }
 
-    // 22. Deliver the tray and slider notifications, and the automation calls.
+    // 22. Deliver the slider notifications.
     for (cSlider* slider : {m_InSlider.get(), m_OutSlider.get()}) {
         connect(slider, &cSlider::scrolled, this, [this](QSlider* bar) {
             intptr_t result = 0;
             Subclass1_WndProc(WM_VSCROLL, 0, reinterpret_cast<intptr_t>(bar), result);
         });
     }
-    if (m_Services.instance) m_Services.instance->SetTarget(this);
 
     // 23. The banner.
     tsBannerAd->Stop();
-    if (tsBannerAd->LoadFile(ProgramPath("/brisa_banner.gif"))) tsBannerAd->Start();
+    if (tsBannerAd->LoadFile(TranslatedPicture("/brisa_banner.gif"))) tsBannerAd->Start();
 
     // 24. The partner picture.
     if (gRegistry->ShowZovid()) {
-        if (gLargeFonts) {
-            const QRect r = gifZovid->geometry();
-            gifZovid->resize(Whole(r.width() / gScaleX), Whole(r.height() / gScaleY));
-        }
         gifZovid->Stop();
-        if (gifZovid->LoadFile(ProgramPath("/zovid.gif"))) gifZovid->Start();
+        if (gifZovid->LoadFile(TranslatedPicture("/zovid.gif"))) gifZovid->Start();
     } else {
         gifZovid->move(width(), height());
         gifZovid->hide();
@@ -627,20 +644,25 @@ void frmMM::Form_Load() {
         tmrMessaging.setInterval(blink > 0 ? blink : 1000);
     }
 
-    // 27.-28.
+    // 27.-28. Without a notification area a hidden start would leave the
+    // program unreachable: it starts minimised instead.
     if (!hiddenStart) show();
+    else if (m_Services.tray && !m_Services.tray->Available()) showMinimized();
     m_Mode = "";
     SendWaitingPosts();
+
+    m_Starting = false;
+    const std::vector<std::function<void()>> waiting = std::move(m_Waiting);
+    m_Waiting.clear();
+    for (const auto& call : waiting) call();
 }
 
 // ---- recipient history ------------------------------------------------------------
 
 void frmMM::LoadRecipientHistory() {
-    std::ifstream file(ProgramPath("/Tos.txt"), std::ios::binary);
-    if (file) {
-        std::ostringstream bytes;
-        bytes << file.rdbuf();
-        const std::string text = Cp1252ToUtf8(bytes.str());
+    std::string bytes;
+    if (ReadRegularFile(ProgramPath("/Tos.txt"), bytes)) {
+        const std::string text = Cp1252ToUtf8(bytes);
         size_t start = 0;
         while (start < text.size()) {
             size_t end = text.find('\n', start);
@@ -670,6 +692,8 @@ void frmMM::SaveRecipientHistory() {
     // the history that was there.
     QSaveFile file(Q(ProgramPath("/Tos.txt")));
     if (!file.open(QIODevice::WriteOnly)) return;
+    // The people the user writes to are nobody else's business.
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     file.write(bytes.data(), static_cast<qint64>(bytes.size()));
     file.commit();
 }
@@ -698,6 +722,26 @@ void frmMM::mnuFileExit_Click() {
     m_Mode = "Terminating";
     tmrAdvertise.setInterval(100);
     tmrAdvertise.start();
+}
+
+void frmMM::EndSession() {
+    if (m_Unloaded || m_SecondCopy) return;
+    if (m_Starting) {
+        m_Waiting.push_back([this] { EndSession(); });
+        return;
+    }
+    // A secondary window is cancelled first; its caller finishes, then the
+    // take-down follows.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
+        modal->close();
+        QTimer::singleShot(0, this, [this] { EndSession(); });
+        return;
+    }
+    m_Mode = "Terminating";
+    if (m_Services.mci) m_Services.mci->Send("close brisamsg");
+    tmrAdvertise.stop();
+    hide();
+    Unload();
 }
 
 void frmMM::tmrAdvertise_Timer() {
@@ -772,12 +816,14 @@ void frmMM::contextMenuEvent(QContextMenuEvent* pEvent) {
     // notification area; the window shows, so Send is left out.
     mnuFileSend->setVisible(false);
     mnuSep1->setVisible(false);
-    mnuFile->setDefaultAction(mnuHelpContents);
-    mnuFile->popup(pEvent->globalPos());
+    m_WindowMenu->setDefaultAction(mnuHelpContents);
+    m_WindowMenu->popup(pEvent->globalPos());
 }
 
 void frmMM::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    // Nothing is painted outside the outline (see WindowSystem::PrepareShaped).
+    if (!m_WindowRegion.isEmpty()) p.setClipRegion(m_WindowRegion);
     if (!m_Background.isNull()) p.drawPixmap(0, 0, m_Background);
     else p.fillRect(rect(), palette().color(QPalette::Window));
     DrawBevel(p, cmdHelp->geometry());

@@ -55,6 +55,10 @@ public:
     // True once the window has been unloaded (the program ends).
     bool IsUnloaded() const { return m_Unloaded; }
     void mnuFileExit_Click();
+    // The desktop session ends (a signal or the session manager): the same
+    // take-down as Exit, at once and whatever runs. Asked for during
+    // start-up, it follows the end of Form_Load.
+    void EndSession();
     void cmdClose_Click();
     void cmdHide_Click();
     void LoadRecipientHistory();
@@ -68,6 +72,9 @@ public:
     void DoReply(const std::string& pTo, const std::string& pCc, const std::string& pSubject,
                  int32_t pHwnd) override;
     void ShowImmediately(int32_t pHwnd) override;
+    // The desktop's own activation (the menu entry of a running program),
+    // with the activation token it handed over.
+    void Activate(const std::string& pToken) override;
     void mnuFileSend_Click();
     void Subclass1_WndProc(int Msg, intptr_t wParam, intptr_t lParam, intptr_t& Result);
     void TrayCallback(int pMouseMessage);
@@ -119,8 +126,6 @@ public:
     void tmrFocus_Timer();
     // The buttons that turn bold under the mouse, in the order the timer checks them.
     std::vector<cLabelButton*> HoverButtons() const;
-    // Where the hover timer finds the cursor (a test may put it anywhere).
-    CursorPosition m_CursorPos = SystemCursorPosition;
 
     // ---- dragging by the title strip ----
     // Insets of the drag outline inside the window's frame (the top one is negative: above it).
@@ -179,6 +184,8 @@ public:
     QAction* mnuSep4 = nullptr;
     QAction* mnuFileExit = nullptr;
     std::string mnuSpecialTag;
+    // True when the tray icon carries mnuFile and the desktop opens it.
+    bool m_TrayShowsMenu = false;
 
     // ---- state shared across the window's parts ----
     std::string m_Mode;
@@ -194,6 +201,8 @@ public:
     bool m_BlinkInverted = false;
     std::unique_ptr<ISender> mSender;
     bool m_MixerOpen = false;
+    // The token of the activation under way (empty when none was handed over).
+    std::string m_ActivationToken;
     // The window's own message procedure behind the hook: gets every message but 277 and 1124.
     std::function<intptr_t(int, intptr_t, intptr_t)> m_WindowProc;
     QRegion m_WindowRegion;
@@ -222,6 +231,8 @@ private:
     void PlaySound(const char* pRelative, int pMode);
     void Unload();
     void HideToTray();
+    // Shows the window normal and in front, on every platform.
+    void BringUp();
     // Sets the enabled state of the six transport buttons (-1 leaves one as it is).
     void SetButtons(int pRecord, int pPlay, int pStop, int pSend, int pClose, int pHide);
     void Refresh();
@@ -230,7 +241,12 @@ private:
     std::string m_CommandLine;
     bool m_SecondCopy = false;
     bool m_Unloaded = false;
+    // Form_Load is running: automation calls and a session end wait in
+    // m_Waiting until it has finished, then run in the order they came.
+    bool m_Starting = false;
+    std::vector<std::function<void()>> m_Waiting;
     std::unique_ptr<cTimesink> m_Ads;
+    QMenu* m_WindowMenu = nullptr; // the tray menu's entries on the window
 };
 
 // Lets pending window events run once.

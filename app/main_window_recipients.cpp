@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 
 #include "addressbook/address_window.h"
+#include "addressbook/outlook_window.h"
 #include "common/utilities.h"
 #include "platform/modal.h"
 #include "platform/program_folder.h"
@@ -35,6 +36,8 @@ void PickRecipients(frmMM& pMain, QComboBox* pBox) {
     const Services& services = pMain.Svc();
     PlayIfEnabled(services, "/sounds/click.wav");
     frmAddresses window(services);
+    // A book of the Outlook kind takes its contacts from the contacts window.
+    window.SetOutlookSource(MakeOutlookSource(services, &pMain));
     if (services.modal)
         services.modal->ShowModal(&window, &pMain);
 

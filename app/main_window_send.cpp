@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -44,6 +45,26 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
+
+// What a server may have the notification entry open: a web address, or a
+// file inside the program folder. Anything else (another scheme, a file
+// elsewhere, a bare name the shell would guess at) is not opened.
+bool IsServerTargetAllowed(const std::string& pTarget) {
+    const QString target = Q(TrimBlanks(pTarget));
+    const QUrl url(target, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (scheme == "http" || scheme == "https") return url.isValid() && !url.host().isEmpty();
+    QString path;
+    if (target.startsWith('/')) path = target;
+    else if (scheme == "file" && url.isValid()) path = url.toLocalFile();
+    if (path.isEmpty()) return false;
+    auto real = [](const QString& pPath) {
+        const QFileInfo info(pPath);
+        return info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+    };
+    const QString folder = real(Q(ProgramFolder()));
+    return !folder.isEmpty() && real(path).startsWith(folder + '/');
+}
 
 // Starts a transmission on a new sender: SendPost or SendOutbox.
 using StartSender = std::function<bool(ISender&, std::function<void(const SenderDone&)>)>;
@@ -306,7 +327,7 @@ void frmMM::mSender_Done(const SenderDone& pDone) {
     if (!m_Unloaded && !tmrMessaging.isActive()) {
         if (!pDone.specialCaption.empty()) {
             mnuSpecial->setText(Q(pDone.specialCaption));
-            mnuSpecialTag = pDone.specialTarget;
+            mnuSpecialTag = IsServerTargetAllowed(pDone.specialTarget) ? pDone.specialTarget : "";
             mnuSep3->setVisible(true);
             mnuSpecial->setVisible(true);
             m_NotifyTime = pDone.notifyTime == 0 ? 86400000.0 : pDone.notifyTime * 10.0 * 1000.0;

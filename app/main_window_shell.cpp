@@ -11,6 +11,7 @@
 #include "platform/shell.h"
 #include "platform/sound.h"
 #include "platform/tray.h"
+#include "platform/window_system.h"
 #include "recording/slider.h"
 #include "settings/registry.h"
 #include "skin/anigif.h"
@@ -57,6 +58,10 @@ bool IsSecondaryWindow(const QWidget* pWidget, const QWidget* pMain) {
 
 void frmMM::DoReply(const std::string& pTo, const std::string& pCc, const std::string& pSubject,
                     int32_t pHwnd) {
+    if (m_Starting) {
+        m_Waiting.push_back([=, this] { DoReply(pTo, pCc, pSubject, pHwnd); });
+        return;
+    }
     if (!TrimBlanks(pTo).empty()) cmbTo->setCurrentText(Q(pTo));
     else if (cmbTo->count() > 0) cmbTo->setCurrentIndex(0);
     if (!TrimBlanks(pCc).empty()) cmbCc->setCurrentText(Q(pCc));
@@ -69,6 +74,10 @@ void frmMM::DoReply(const std::string& pTo, const std::string& pCc, const std::s
 }
 
 void frmMM::ShowImmediately(int32_t pHwnd) {
+    if (m_Starting) {
+        m_Waiting.push_back([=, this] { ShowImmediately(pHwnd); });
+        return;
+    }
     if (pHwnd == 0 || m_Unloaded) return;
     // The program is on its way out: it stays that way.
     if (EqualsNoCase(m_Mode, "Terminating")) return;
@@ -82,19 +91,27 @@ void frmMM::ShowImmediately(int32_t pHwnd) {
     if (m_Mode == "Starting Up") m_Mode = before;
 }
 
+void frmMM::Activate(const std::string& pToken) {
+    m_ActivationToken = pToken;
+    ShowImmediately(1);
+    m_ActivationToken.clear();
+}
+
+void frmMM::BringUp() {
+    // The platform decides how: a minimised window on Wayland, say, looks
+    // like a visible one and has to be shown anew.
+    WindowSystem::BringUp(this, QString::fromStdString(m_ActivationToken));
+    m_ActivationToken.clear();
+}
+
 void frmMM::mnuFileSend_Click() {
     if (m_Unloaded) return;
     m_Ads->AdShowAll();
-    if (isVisible() && !isMinimized()) {
-        raise();
-        activateWindow();
-    } else {
+    if (!isVisible() || isMinimized()) {
         TrayAnimate(0, this);
         if (m_Services.sound) m_Services.sound->Play(ProgramPath("/sounds/start.wav"), SND_ASYNC);
-        showNormal();
-        raise();
-        activateWindow();
     }
+    BringUp();
     DoEvents();
 }
 
@@ -136,9 +153,7 @@ void frmMM::TrayCallback(int pMouseMessage) {
         }
         m_Ads->AdShowAll();
         DoEvents();
-        showNormal();
-        raise();
-        activateWindow();
+        BringUp();
         DoEvents();
         return;
     }
@@ -165,7 +180,8 @@ void frmMM::TrayCallback(int pMouseMessage) {
             mnuSep1->setVisible(true);
             mnuFile->setDefaultAction(mnuFileSend);
         }
-        mnuFile->popup(QCursor::pos());
+        // A tray that carries the menu is opening it at the icon already.
+        if (!m_TrayShowsMenu) mnuFile->popup(QCursor::pos());
     }
 }
 
@@ -261,9 +277,9 @@ void frmMM::mnuSpecial_Click() {
 // ---- hover highlighting ---------------------------------------------------------------
 
 void frmMM::tmrFocus_Timer() {
-    // Takes the bold off every button the cursor has left; keeps polling
-    // while it is over one of them (the edges count as inside).
-    HoverTick(this, m_CursorPos ? m_CursorPos() : SystemCursorPosition(), tmrFocus, HoverButtons());
+    // Takes the bold off every button the mouse has left; keeps polling
+    // while it is over one of them.
+    HoverTick(tmrFocus, HoverButtons());
 }
 
 // ---- advertising spaces -----------------------------------------------------------------

@@ -2,11 +2,10 @@
 
 #include "common/utilities.h"
 #include "platform/codepage.h"
+#include "platform/program_folder.h"
 #include "platform/system_info.h"
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace brisa {
 
@@ -75,11 +74,18 @@ void LoadLanguage(ISystemInfo& pSystem, const std::string& pProgramFolder) {
             "000004" + (gLanguageId.size() >= 2 ? gLanguageId.substr(gLanguageId.size() - 2) : gLanguageId);
         gLanguageId = FileExists(fileOf(primary)) ? primary : "00000409";
     }
-    std::ifstream file(fileOf(gLanguageId), std::ios::binary);
-    if (!file) return;
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    ParseLanguageText(bytes.str(), Translation);
+    std::string bytes;
+    if (!ReadRegularFile(fileOf(gLanguageId), bytes)) return;
+    ParseLanguageText(bytes, Translation);
+}
+
+std::string TranslatedPicture(const std::string& pRelative) {
+    if (!gLanguageId.empty()) {
+        const bool slash = !pRelative.empty() && pRelative.front() == '/';
+        const std::string translated = ProgramPath("/" + gLanguageId + (slash ? "" : "/") + pRelative);
+        if (FileExists(translated)) return translated;
+    }
+    return ProgramPath(pRelative);
 }
 
 std::optional<std::string> Tr(const std::string& pId) {

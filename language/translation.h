@@ -44,6 +44,12 @@ std::string LanguageId(ISystemInfo& pSystem);
 // primary language and then to English, and fills Translation from it.
 void LoadLanguage(ISystemInfo& pSystem, const std::string& pProgramFolder);
 
+// A picture of the program folder in the loaded language: the file of the
+// same name in the sub-folder named by the language id ("/zovid.gif" ->
+// "<program>/00000407/zovid.gif") when there is one, else the program
+// folder's own, English one.
+std::string TranslatedPicture(const std::string& pRelative);
+
 // Fills pTable from the file's text (Windows-1252 bytes).
 void ParseLanguageText(const std::string& pBytes, cTranslation& pTable);
 

@@ -477,7 +477,8 @@ bool MciInterpreter::SaveWave(const std::string& pPath, const WaveFormat& pForma
     int file = -1;
     for (int attempt = 0; attempt < 50 && file < 0; ++attempt) {
         temporary = TemporaryName(folder, name, random);
-        file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // A recording is the user's voice: readable by its owner only.
+        file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (file < 0 && errno != EEXIST)
             break;
     }

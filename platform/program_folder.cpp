@@ -6,16 +6,21 @@
 
 namespace brisa {
 
+std::string ProgramExecutable() {
+    char buffer[PATH_MAX + 1] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
+    if (n <= 0) return {};
+    return std::string(buffer, static_cast<size_t>(n));
+}
+
 std::string ProgramFolder() {
     if (const char* home = std::getenv("BRISAMAIL_HOME"); home && *home) {
         std::string folder = home;
         while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
         return folder;
     }
-    char buffer[PATH_MAX + 1] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
-    if (n <= 0) return ".";
-    std::string exe(buffer, static_cast<size_t>(n));
+    const std::string exe = ProgramExecutable();
+    if (exe.empty()) return ".";
     const auto slash = exe.find_last_of('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? std::string("/") : exe.substr(0, slash);

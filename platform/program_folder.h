@@ -9,6 +9,11 @@ namespace brisa {
 // running executable.
 std::string ProgramFolder();
 
+// The real path of the running executable, links resolved; empty when the
+// system cannot tell. Not the program folder: $BRISAMAIL_HOME may name a
+// folder that holds only data.
+std::string ProgramExecutable();
+
 // Joins the program folder and a relative part such as "/sounds/click.wav".
 std::string ProgramPath(const std::string& pRelative);
 

@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+class QMenu;
+
 namespace brisa {
 
 // Mouse messages the tray icon reports to its owner.
@@ -29,6 +31,14 @@ public:
     // (the window then goes to the tray without an animation).
     virtual bool IconRect(TrayRect& pRect) {
         (void)pRect;
+        return false;
+    }
+    // Gives the icon the owner's menu, which the desktop then opens at the
+    // icon; WM_RBUTTONDOWN comes just before it shows, so the owner can set
+    // up its entries. False when the icon carries no menu: the owner then
+    // pops up the menu itself on WM_RBUTTONDOWN.
+    virtual bool SetMenu(QMenu* pMenu) {
+        (void)pMenu;
         return false;
     }
 };

@@ -1,7 +1,9 @@
 #include "recording/slider.h"
 
 #include <QCoreApplication>
+#include <QProxyStyle>
 #include <QSlider>
+#include <QStyleOptionSlider>
 #include <cmath>
 
 namespace brisa {
@@ -10,6 +12,27 @@ namespace {
 void DoEvents() { QCoreApplication::processEvents(); }
 // Nearest whole pixel, halves to the even neighbour.
 int Whole(double v) { return static_cast<int>(std::nearbyint(v)); }
+
+// Draws a turned-round vertical slider with its groove filled from the
+// bottom up to the thumb, so the fill shows the volume: styles fill from
+// the range's minimum, which is the top here. The same thumb position is
+// drawn from the mirrored position on a slider that is not turned round.
+class LevelStyle : public QProxyStyle {
+public:
+    void drawComplexControl(ComplexControl pControl, const QStyleOptionComplex* pOption, QPainter* pPainter,
+                            const QWidget* pWidget) const override {
+        const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(pOption);
+        if (pControl != CC_Slider || !slider || slider->orientation != Qt::Vertical || slider->upsideDown) {
+            QProxyStyle::drawComplexControl(pControl, pOption, pPainter, pWidget);
+            return;
+        }
+        QStyleOptionSlider mirrored(*slider);
+        mirrored.upsideDown = true;
+        mirrored.sliderPosition = slider->maximum + slider->minimum - slider->sliderPosition;
+        mirrored.sliderValue = slider->maximum + slider->minimum - slider->sliderValue;
+        QProxyStyle::drawComplexControl(pControl, &mirrored, pPainter, pWidget);
+    }
+};
 } // namespace
 
 cSlider::cSlider() = default;
@@ -22,6 +45,14 @@ bool cSlider::Create(double pLeft, double pTop, double pWidth, double pHeight, b
     m_Bar = new QSlider(Qt::Vertical, m_Parent);
     m_Bar->setTickPosition(QSlider::NoTicks);
     m_Bar->setRange(-65000, 1);
+    // The range's minimum (-65000, the loudest) is the upper end: a plain
+    // vertical slider keeps its minimum at the bottom, so both the picture
+    // and the controls (keys, wheel) are turned round.
+    m_Bar->setInvertedAppearance(true);
+    m_Bar->setInvertedControls(true);
+    auto* style = new LevelStyle;
+    style->setParent(m_Bar);
+    m_Bar->setStyle(style);
     m_Bar->setSingleStep(650);
     m_Bar->setPageStep(6500);
     m_Bar->setValue(0);

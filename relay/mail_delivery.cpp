@@ -226,7 +226,8 @@ bool ValidSmtpUrl(const std::string& pUrl) {
 
 bool DeliverBySmtp(const SmtpSettings& pSettings, const std::string& pFrom,
                    const std::vector<std::string>& pRecipients, const std::string& pMessage,
-                   std::string& pProblem) {
+                   std::string& pProblem, long& pReply) {
+    pReply = 0;
     if (!ValidSmtpUrl(pSettings.url)) {
         pProblem = "the SMTP address \"" + pSettings.url + "\" is not smtp:// or smtps://";
         return false;
@@ -278,13 +279,32 @@ bool DeliverBySmtp(const SmtpSettings& pSettings, const std::string& pFrom,
     if (result != CURLE_OK) {
         long code = 0;
         curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &code);
+        pReply = code;
         pProblem = "the SMTP server did not take the message: ";
         pProblem += errorBuffer[0] ? errorBuffer : curl_easy_strerror(result);
         if (code > 0)
             pProblem += " (last reply " + std::to_string(code) + ")";
         return false;
     }
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &pReply);
     return true;
+}
+
+bool SmtpRefusedForGood(long pReply) {
+    return pReply >= 500 && pReply <= 599 && pReply != 530 && pReply != 534 && pReply != 535 &&
+           pReply != 538;
+}
+
+std::string UrlWithoutCredentials(const std::string& pUrl) {
+    const auto scheme = pUrl.find("://");
+    if (scheme == std::string::npos)
+        return pUrl;
+    const auto hostStart = scheme + 3;
+    const auto hostEnd = pUrl.find_first_of("/?#", hostStart);
+    const auto at = pUrl.rfind('@', hostEnd == std::string::npos ? pUrl.size() : hostEnd);
+    if (at == std::string::npos || at < hostStart)
+        return pUrl;
+    return pUrl.substr(0, hostStart) + pUrl.substr(at + 1);
 }
 
 } // namespace brisa

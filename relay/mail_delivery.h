@@ -36,9 +36,18 @@ bool ValidSmtpUrl(const std::string& pUrl);
 // Hands the message to the SMTP server: MAIL FROM pFrom, RCPT TO every
 // address of pRecipients. True only when the server took the message.
 // A plain smtp:// connection is upgraded with STARTTLS when the server
-// offers it.
+// offers it. pReply receives the server's last reply code (0 when it never
+// answered).
 bool DeliverBySmtp(const SmtpSettings& pSettings, const std::string& pFrom,
                    const std::vector<std::string>& pRecipients, const std::string& pMessage,
-                   std::string& pProblem);
+                   std::string& pProblem, long& pReply);
+
+// True for a reply that refuses this message for good (5xx), not for one
+// that says the relay's own login failed (530, 534, 535, 538): those need
+// the relay's owner, and the post may go through once they are fixed.
+bool SmtpRefusedForGood(long pReply);
+
+// pUrl without a user name or password ("smtp://host:25").
+std::string UrlWithoutCredentials(const std::string& pUrl);
 
 } // namespace brisa

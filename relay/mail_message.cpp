@@ -13,21 +13,13 @@ namespace brisa {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kPostedField = "X-Brisa-Posted";
 constexpr std::array<const char*, 7> kDays = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 // Bytes of UTF-8 text in one encoded word, so that a word stays well inside
 // a 78-character line after the field name.
 constexpr std::size_t kWordBytes = 30;
-
-bool IsLeap(int pYear) {
-    return (pYear % 4 == 0 && pYear % 100 != 0) || pYear % 400 == 0;
-}
-
-int DaysInMonth(int pYear, int pMonth) {
-    static const int kDaysIn[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return pMonth == 2 && IsLeap(pYear) ? 29 : kDaysIn[pMonth - 1];
-}
 
 // 0 = Sunday (days counted from the civil calendar).
 int WeekDay(int pYear, int pMonth, int pDay) {
@@ -181,67 +173,6 @@ bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
 
 } // namespace
 
-bool ConvertPostDate(std::string_view pPostDate, std::string& pMailDate) {
-    std::string_view text = pPostDate;
-    auto digits = [&](std::size_t pMin, std::size_t pMax, int& pValue) {
-        std::size_t n = 0;
-        pValue = 0;
-        while (n < text.size() && n < pMax && std::isdigit(static_cast<unsigned char>(text[n]))) {
-            pValue = pValue * 10 + (text[n] - '0');
-            ++n;
-        }
-        text.remove_prefix(n);
-        return n >= pMin;
-    };
-    auto blanks = [&] {
-        std::size_t n = 0;
-        while (n < text.size() && text[n] == ' ')
-            ++n;
-        text.remove_prefix(n);
-        return n > 0;
-    };
-
-    // The day name is worked out again; any name without digits will do.
-    const auto comma = text.find(',');
-    if (comma == std::string_view::npos || comma == 0 || comma > 12)
-        return false;
-    for (char c : text.substr(0, comma))
-        if (std::isdigit(static_cast<unsigned char>(c)) || c == ' ')
-            return false;
-    text.remove_prefix(comma + 1);
-    int day = 0, year = 0, hour = 0, minute = 0, zone = 0;
-    if (!blanks() || !digits(1, 2, day) || !blanks())
-        return false;
-    if (text.size() < 3)
-        return false;
-    int month = 0;
-    for (int m = 0; m < 12; ++m)
-        if (EqualsNoCaseAscii(text.substr(0, 3), kMonths[static_cast<std::size_t>(m)]))
-            month = m + 1;
-    text.remove_prefix(3);
-    if (month == 0 || !blanks() || !digits(4, 4, year) || !blanks() || !digits(1, 2, hour))
-        return false;
-    // The locale's time separator: one character that is neither a digit nor a blank.
-    if (text.empty() || std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == ' ')
-        return false;
-    text.remove_prefix(1);
-    if (!digits(2, 2, minute) || !blanks())
-        return false;
-    char sign = '+';
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        sign = text.front();
-        text.remove_prefix(1);
-    }
-    if (text.size() != 4 || !digits(4, 4, zone) || !text.empty())
-        return false;
-    const int zoneHours = zone / 100, zoneMinutes = zone % 100;
-    if (year < 1900 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59 ||
-        zoneHours > 14 || zoneMinutes > 59)
-        return false;
-    pMailDate = FormatDate(year, month, day, hour, minute, 0, sign, zoneHours, zoneMinutes);
-    return true;
-}
-
 std::string MailDateNow(std::time_t pTime) {
     std::tm local{};
     if (!::localtime_r(&pTime, &local))
@@ -351,14 +282,11 @@ std::string ComposeMail(const ReceivedPost& pPost, const std::string& pWave,
         return items;
     };
 
-    std::string date;
-    const bool dateRead = ConvertPostDate(pPost.date, date);
-    if (!dateRead)
-        date = MailDateNow(pStamp.now);
-
     std::string mail;
     mail.reserve(pWave.size() / 57 * 78 + pPost.note.size() * 3 + 4096);
-    mail += "Date: " + date + std::string(kCrLf);
+    // The relay's clock: the post's own date has only whole hours in its zone
+    // and comes from a clock the relay cannot check.
+    mail += "Date: " + MailDateNow(pStamp.now) + std::string(kCrLf);
     mail += FoldedList("From", {FormatMailbox(pPost.from)});
     mail += FoldedList("To", mailboxes(pPost.to));
     if (!pPost.cc.empty())
@@ -369,12 +297,11 @@ std::string ComposeMail(const ReceivedPost& pPost, const std::string& pWave,
     if (pPost.returnReceipt)
         mail += "Disposition-Notification-To: " + pPost.from.address + std::string(kCrLf);
     for (const auto& field : pPost.extra) {
-        if (!dateRead && EqualsNoCaseAscii(field.name, "X-Brisa-Date"))
+        if (EqualsNoCaseAscii(field.name, kPostedField))
             continue; // the relay's own line below
         mail += UnstructuredHeader(field.name, field.value);
     }
-    if (!dateRead)
-        mail += UnstructuredHeader("X-Brisa-Date", pPost.date);
+    mail += UnstructuredHeader(kPostedField, pPost.date);
     mail += "Content-Type: multipart/mixed; boundary=\"" + pStamp.boundary + "\"\r\n";
     mail += kCrLf;
     mail += "This is a multi-part message in MIME format.\r\n";

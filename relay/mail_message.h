@@ -2,10 +2,11 @@
 // a text/plain part (UTF-8, quoted-printable) and the recording attached as
 // audio/wav "message.wav" (base64, 76-character lines).
 //
-// Header fields: Date, From, To, Cc, Subject, Message-ID, MIME-Version,
+// Header fields: Date (when the relay received the post, in its own zone),
+// From, To, Cc, Subject, Message-ID, MIME-Version,
 // Disposition-Notification-To (the From address, when the post asks for a
-// return receipt), the post's X- lines, X-Brisa-Date (the post's own date
-// text, when it cannot be read), Content-Type. Values with characters
+// return receipt), the post's X- lines, X-Brisa-Posted (the post's own Date
+// row as it stands), Content-Type. Values with characters
 // outside ASCII are written as RFC 2047 encoded words (UTF-8, base64).
 // Every line ends with CR LF.
 #pragma once
@@ -18,18 +19,12 @@
 
 namespace brisa {
 
-// The post's date, "ddd, dd mmm yyyy hh:mm zone" (English month names, any
-// time separator, a zone of four digits that is east of UTC without a sign),
-// as an RFC 5322 date: "Sun, 14 Mar 1999 15:29:00 -0500". The day name is
-// worked out from the date. False when the text is not such a date.
-bool ConvertPostDate(std::string_view pPostDate, std::string& pMailDate);
-
 // pTime as an RFC 5322 date in the relay's local time zone.
 std::string MailDateNow(std::time_t pTime);
 
 // The parts of a message that change from one message to the next.
 struct MailStamp {
-    std::time_t now = 0;   // the relay's clock, for a post date it cannot read
+    std::time_t now = 0;   // when the relay received the post
     std::string messageId; // "<...@host>"
     std::string boundary;  // of the multipart/mixed body
 };

@@ -61,8 +61,9 @@ struct Parameter {
     std::string name, value;
 };
 
-// Splits pText on ';' outside double quotes.
-std::vector<std::string_view> SplitOutsideQuotes(std::string_view pText, char pSeparator) {
+// Splits pText on any of pSeparators outside double quotes.
+std::vector<std::string_view> SplitOutsideQuotes(std::string_view pText,
+                                                 std::string_view pSeparators) {
     std::vector<std::string_view> pieces;
     bool quoted = false, escaped = false;
     std::size_t start = 0;
@@ -74,7 +75,7 @@ std::vector<std::string_view> SplitOutsideQuotes(std::string_view pText, char pS
             escaped = true;
         } else if (c == '"') {
             quoted = !quoted;
-        } else if (c == pSeparator && !quoted) {
+        } else if (!quoted && pSeparators.find(c) != std::string_view::npos) {
             pieces.push_back(pText.substr(start, i - start));
             start = i + 1;
         }
@@ -106,7 +107,7 @@ bool Unquote(std::string_view pText, std::string& pValue) {
 // malformed parameter or one named twice.
 bool ParseParameters(std::string_view pText, std::string& pValue,
                      std::vector<Parameter>& pParameters) {
-    const auto pieces = SplitOutsideQuotes(pText, ';');
+    const auto pieces = SplitOutsideQuotes(pText, ";");
     pValue = LowerText(TrimBlankTab(pieces.front()));
     pParameters.clear();
     for (std::size_t i = 1; i < pieces.size(); ++i) {
@@ -260,12 +261,6 @@ bool ReadPartHead(std::string_view pBody, std::size_t& pPos, const char* pWhich,
 // ---- the mail-like header lines ----------------------------------------------------
 
 bool ReadHeaderPart(std::string_view pContent, ReceivedPost& pPost, std::string& pProblem) {
-    std::size_t longest = 0;
-    if (!LinesFit(pContent, longest)) {
-        pProblem = "a line of the header part is " + std::to_string(longest) +
-                   " characters long; at most " + std::to_string(kMaxPostLine) + " are allowed";
-        return false;
-    }
     bool haveTo = false, haveFrom = false, haveSubject = false, haveDate = false, haveCc = false;
     std::string to, cc, from;
     std::size_t pos = 0, count = 0;
@@ -279,6 +274,12 @@ bool ReadHeaderPart(std::string_view pContent, ReceivedPost& pPost, std::string&
         pos = end + 2;
         if (line.empty())
             break;
+        if (line.size() > kMaxPostRow) {
+            pProblem = "a header line is " + std::to_string(line.size()) +
+                       " characters long; at most " + std::to_string(kMaxPostRow) +
+                       " are allowed";
+            return false;
+        }
         if (++count > kMaxPostHeaderLines) {
             pProblem = "the header part has more than " + std::to_string(kMaxPostHeaderLines) +
                        " header lines";
@@ -637,16 +638,17 @@ bool ParseMailAddress(std::string_view pText, MailAddress& pAddress, std::string
     if (!ValidAddress(pAddress.address, pProblem))
         return false;
     const std::string_view name = TrimBlankTab(text.substr(0, open));
+    // The client puts the user's name between quotes as it stands, so a
+    // name with quotes or a backslash of its own is taken between the outer
+    // quotes; the e-mail quotes it again properly.
     if (!name.empty() && name.front() == '"') {
-        if (!Unquote(name, pAddress.name)) {
+        if (name.size() < 2 || name.back() != '"') {
             pProblem = "the name in " + Quote(text) + " is not properly quoted";
             return false;
         }
+        if (!Unquote(name, pAddress.name))
+            pAddress.name = std::string(name.substr(1, name.size() - 2));
     } else {
-        if (name.find_first_of("\"<>") != std::string_view::npos) {
-            pProblem = "the name in " + Quote(text) + " is malformed";
-            return false;
-        }
         pAddress.name = std::string(name);
     }
     return true;
@@ -655,7 +657,7 @@ bool ParseMailAddress(std::string_view pText, MailAddress& pAddress, std::string
 bool ParseAddressList(std::string_view pText, std::vector<MailAddress>& pList,
                       std::string& pProblem) {
     pList.clear();
-    for (std::string_view entry : SplitOutsideQuotes(pText, ',')) {
+    for (std::string_view entry : SplitOutsideQuotes(pText, ",;")) {
         entry = TrimBlankTab(entry);
         if (entry.empty())
             continue;

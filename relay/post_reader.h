@@ -34,7 +34,11 @@ namespace brisa {
 
 // Limits of a post.
 inline constexpr std::uint64_t kMaxPostBytes = 64ull * 1024 * 1024; // the request body
-inline constexpr std::size_t kMaxPostLine = 998;      // a line of the header part, CR LF not counted
+inline constexpr std::size_t kMaxPostLine = 998;      // a line in the head of a part, CR LF not counted
+// A row of the header part: the subject box and another program's reply
+// take long texts; the e-mail folds or encodes them. The note's lines have
+// no limit of their own (quoted-printable wraps them).
+inline constexpr std::size_t kMaxPostRow = 64 * 1024;
 inline constexpr std::size_t kMaxPostRecipients = 100; // To and Cc together
 inline constexpr std::size_t kMaxPostHeaderLines = 200;
 
@@ -80,11 +84,13 @@ std::string BoundaryOf(std::string_view pContentType);
 bool ReadPostBody(std::string_view pBody, std::string_view pBoundary, ReceivedPost& pPost,
                   std::string& pProblem);
 
-// One address: "a@b.c", "Name <a@b.c>" or "\"Name\" <a@b.c>" (UTF-8).
+// One address: "a@b.c", "Name <a@b.c>" or "\"Name\" <a@b.c>" (UTF-8); the
+// name is taken as written, quotes and backslashes inside it too.
 bool ParseMailAddress(std::string_view pText, MailAddress& pAddress, std::string& pProblem);
 
-// A comma-separated list of addresses; commas inside double quotes do not
-// separate, empty entries are skipped.
+// A list of addresses separated by "," or ";" (the client takes both);
+// separators inside double quotes do not separate, empty entries are
+// skipped.
 bool ParseAddressList(std::string_view pText, std::vector<MailAddress>& pList,
                       std::string& pProblem);
 

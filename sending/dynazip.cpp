@@ -25,18 +25,27 @@ std::string BareName(const std::string& pPath) {
     return slash == std::string::npos ? pPath : pPath.substr(slash + 1);
 }
 
-} // namespace
+// The archive holds the user's voice: it is readable by its owner only.
+// libzip keeps the mode of the file it replaces, so the file is there with
+// that mode before libzip writes it. True when this call created it.
+bool PrepareOwnerOnly(const std::string& pPath) {
+    const int fd = ::open(pPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return true;
+    }
+    const int existing = ::open(pPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (existing >= 0) {
+        struct stat info {};
+        if (::fstat(existing, &info) == 0 && S_ISREG(info.st_mode)) ::fchmod(existing, 0600);
+        ::close(existing);
+    }
+    return false;
+}
 
-int MakeZip(const std::string& pSource, const std::string& pZipFile) {
+// Packs pSource into pZipFile as the entry pEntry.
+int Pack(const std::string& pSource, const std::string& pZipFile, const std::string& pEntry) {
     try {
-        if (pSource.empty() || pZipFile.empty() || !ReadableFile(pSource))
-            return kZipSourceUnreadable;
-        const std::string entry = BareName(pSource);
-        if (entry.empty())
-            return kZipSourceUnreadable;
-
-        // libzip writes the archive to a temporary file beside pZipFile and
-        // renames it into place when zip_close succeeds.
         int error = 0;
         zip_t* archive = zip_open(pZipFile.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
         if (!archive)
@@ -47,7 +56,7 @@ int MakeZip(const std::string& pSource, const std::string& pZipFile) {
             zip_discard(archive);
             return kZipFailed;
         }
-        const zip_int64_t index = zip_file_add(archive, entry.c_str(), source, ZIP_FL_ENC_GUESS);
+        const zip_int64_t index = zip_file_add(archive, pEntry.c_str(), source, ZIP_FL_ENC_GUESS);
         if (index < 0) {
             zip_source_free(source); // not taken over by the archive
             zip_discard(archive);
@@ -63,6 +72,27 @@ int MakeZip(const std::string& pSource, const std::string& pZipFile) {
             return kZipFailed;
         }
         return kZipWritten;
+    } catch (...) {
+        return kZipFailed;
+    }
+}
+
+} // namespace
+
+int MakeZip(const std::string& pSource, const std::string& pZipFile) {
+    try {
+        if (pSource.empty() || pZipFile.empty() || !ReadableFile(pSource))
+            return kZipSourceUnreadable;
+        const std::string entry = BareName(pSource);
+        if (entry.empty())
+            return kZipSourceUnreadable;
+
+        // libzip writes the archive to a temporary file beside pZipFile and
+        // renames it into place when zip_close succeeds.
+        const bool created = PrepareOwnerOnly(pZipFile);
+        int result = Pack(pSource, pZipFile, entry);
+        if (result != kZipWritten && created) ::unlink(pZipFile.c_str());
+        return result;
     } catch (...) {
         return kZipFailed;
     }

@@ -69,9 +69,10 @@ inline constexpr Rect lblServer{126, 124, 300, 15};
 inline constexpr Rect txtServer{126, 140, 300, 21};
 
 // OK, Cancel and Apply at the bottom right.
-inline constexpr Rect cmdOk{208, 336, 66, 13};
-inline constexpr Rect cmdCancel{284, 336, 66, 13};
-inline constexpr Rect cmdApply{360, 336, 66, 13};
+// Wide enough for the longest translation in bold ("Übernehmen").
+inline constexpr Rect cmdOk{180, 336, 70, 13};
+inline constexpr Rect cmdCancel{258, 336, 76, 13};
+inline constexpr Rect cmdApply{342, 336, 84, 13};
 
 // Every button label, in the order hover highlighting checks them.
 inline constexpr NamedRect kButtons[] = {

@@ -12,6 +12,7 @@
 #include "platform/system_info.h"
 #include "settings/options_layout.h"
 #include "settings/registry.h"
+#include "skin/captions.h"
 #include "skin/label_button.h"
 
 #include <QApplication>
@@ -424,6 +425,7 @@ void frmOptions::Form_Load() {
     // 8. - 9. Outline and title.
     const auto title = Tr("opt0004");
     ShapeAndTitle(title ? Q(*title) : lblToolbar->text());
+    FitCaptions(this);
     m_Loading = false;
 }
 
@@ -622,7 +624,8 @@ bool frmOptions::SaveOptions() {
     gRegistry->PlaySounds(chkSounds->isChecked() ? "1" : "0");
     gRegistry->Autorun(chkAutorun->isChecked() ? "1" : "0");
     if (gRegistry->Autorun() != "0")
-        gRegistry->SetRunAtInitialization(ProgramFolder() + "/brisamail 1");
+        gRegistry->SetRunAtInitialization(
+            (ProgramExecutable().empty() ? ProgramFolder() + "/brisamail" : ProgramExecutable()) + " 1");
     else
         gRegistry->SetRunAtInitialization("");
     std::string book;

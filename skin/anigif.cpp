@@ -15,9 +15,17 @@ cAniGif::~cAniGif() {
 
 bool cAniGif::LoadFile(const std::string& pPath) {
     auto movie = std::make_unique<QMovie>(QString::fromStdString(pPath));
-    if (!movie->isValid() || movie->frameCount() == 0 || !movie->jumpToFrame(0)) return false;
+    // Caching first: a frame read before it is switched on never enters the
+    // cache, and a movie without its first frame cannot go round again.
     movie->setCacheMode(QMovie::CacheAll);
+    if (!movie->isValid() || movie->frameCount() == 0 || !movie->jumpToFrame(0)) return false;
+    // Every picture goes round until it is stopped, also one whose file
+    // asks to be played only so many times.
+    connect(movie.get(), &QMovie::finished, this, [this] {
+        if (m_Playing && m_Movie) m_Movie->start();
+    });
     setMovie(nullptr);
+    m_Playing = false;
     m_Movie = std::move(movie);
     m_File = pPath;
     setMovie(m_Movie.get());
@@ -25,10 +33,12 @@ bool cAniGif::LoadFile(const std::string& pPath) {
 }
 
 void cAniGif::Start() {
+    m_Playing = m_Movie != nullptr;
     if (m_Movie && m_Movie->state() != QMovie::Running) m_Movie->start();
 }
 
 void cAniGif::Stop() {
+    m_Playing = false;
     if (m_Movie) m_Movie->setPaused(true);
     if (m_Movie && m_Movie->state() != QMovie::NotRunning) m_Movie->stop();
 }

@@ -39,6 +39,7 @@ protected:
 private:
     std::unique_ptr<QMovie> m_Movie;
     std::string m_File;
+    bool m_Playing = false; // between Start and Stop
 };
 
 } // namespace brisa

@@ -5,7 +5,9 @@
 #include "platform/program_folder.h"
 #include "platform/services.h"
 #include "platform/shell.h"
+#include "platform/window_system.h"
 #include "platform/sound.h"
+#include "skin/captions.h"
 #include "skin/label_button.h"
 #include "skin/window_drag.h"
 #include "skin/window_shape.h"
@@ -24,8 +26,9 @@ cSkinnedWindow::cSkinnedWindow(const char* pName, QSize pDesignSize, std::string
     : QWidget(pParent, Qt::Window | Qt::FramelessWindowHint), m_SkinFile(std::move(pSkin)),
       m_DesignSize(pDesignSize) {
     setObjectName(pName);
+    WindowSystem::PrepareShaped(this);
     QFont f = font();
-    f.setPointSizeF(8.0);
+    f.setPointSizeF(WindowPointSize(this));
     setFont(f);
     setFixedSize(Design(0, 0, pDesignSize.width(), pDesignSize.height()).size());
     lblToolbar = new QLabel(this);
@@ -89,11 +92,14 @@ void cSkinnedWindow::MoveOutOfSight() {
 }
 
 void cSkinnedWindow::tmrFocus_Timer() {
-    HoverTick(this, m_CursorPos ? m_CursorPos() : SystemCursorPosition(), tmrFocus, m_HoverButtons);
+    HoverTick(tmrFocus, m_HoverButtons);
 }
 
 void cSkinnedWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    // Nothing is painted outside the outline, so the desktop shows there
+    // where the outline does not cut the window itself.
+    if (!m_WindowRegion.isEmpty()) p.setClipRegion(m_WindowRegion);
     if (!m_Background.isNull()) p.drawPixmap(0, 0, m_Background);
     else p.fillRect(rect(), palette().color(QPalette::Window));
     // A control hidden on purpose (the search button off its page) has none.

@@ -59,9 +59,6 @@ public:
     cWindowDrag& Drag() { return *m_Drag; }
     // Insets of the drag outline: left, top, right, bottom (pixels inside the frame).
     virtual QMargins DragInsets() const { return QMargins(3, 0, 3, 3); }
-    // Where the hover timer finds the cursor (the real cursor unless a test
-    // puts it somewhere).
-    CursorPosition m_CursorPos = SystemCursorPosition;
 
     QLabel* lblToolbar = nullptr;
     QTimer tmrFocus;

@@ -1,5 +1,7 @@
 #include "skin/window_drag.h"
 
+#include "platform/window_system.h"
+
 #include <QEvent>
 #include <QMouseEvent>
 #include <QRubberBand>
@@ -32,6 +34,9 @@ void cWindowDrag::BeginDrag(QPoint pGlobal) {
     m_Drag.current = pGlobal;
     m_Drag.window = m_Window->frameGeometry();
     m_Drag.active = true;
+    // Where the compositor moves the window there is no outline; the press
+    // alone stays a click on the strip.
+    if (WindowSystem::CompositorMoves()) return;
     // The outline where the previous drag ended shows until the first move.
     Draw(m_Drag.newRect);
 }
@@ -39,6 +44,13 @@ void cWindowDrag::BeginDrag(QPoint pGlobal) {
 void cWindowDrag::ContinueDrag(QPoint pGlobal) {
     if (!m_Drag.active) return;
     m_Drag.current = pGlobal;
+    if (WindowSystem::CompositorMoves()) {
+        // The first movement hands the window to the compositor, which
+        // moves it with the pointer until the button is let go.
+        m_Drag.active = false;
+        WindowSystem::StartMove(m_Window);
+        return;
+    }
     const QPoint d = pGlobal - m_Drag.press;
     const QMargins in = Insets();
     const QRect& w = m_Drag.window;

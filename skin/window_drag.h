@@ -1,6 +1,8 @@
 // Dragging a borderless window by its title strip: while the left button is
 // held only an outline follows the mouse; on release the window jumps by
-// the mouse's travel between press and release.
+// the mouse's travel between press and release. Where the compositor moves
+// windows (Wayland), the first movement after the press hands the move to
+// it instead.
 #pragma once
 
 #include <QMargins>

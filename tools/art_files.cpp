@@ -32,13 +32,14 @@ std::string Gif(const Animation& pAnimation) {
 } // namespace
 
 std::vector<std::string> ArtFileNames() {
-    return {"skins/frmMM.jpg",  "logo.gif",         "zovid.gif",
-            "brisa_banner.gif", "sounds/click.wav", "sounds/swoosh.wav",
-            "sounds/start.wav", "sounds/exit.wav",  "sounds/error.wav",
-            "skins/frmOutlook.jpg", "skins/frmOptions.jpg", "skins/frmAddresses.jpg",
-            "ads/banner_record.gif", "ads/banner_books.gif", "ads/banner_tray.gif",
-            "ads/button_help.gif", "ads/button_keys.gif", "ads/button_faq.gif",
-            "ads/button_setup.gif"};
+    std::vector<std::string> names = {
+        "skins/frmMM.jpg",  "logo.gif",         "zovid.gif",
+        "brisa_banner.gif", "sounds/click.wav", "sounds/swoosh.wav",
+        "sounds/start.wav", "sounds/exit.wav",  "sounds/error.wav",
+        "skins/frmOutlook.jpg", "skins/frmOptions.jpg", "skins/frmAddresses.jpg",
+        "00000407/zovid.gif", "00000407/brisa_banner.gif"};
+    for (const HouseAd& ad : HouseAdPictures()) names.push_back(ad.file);
+    return names;
 }
 
 std::string ArtFileBytes(const std::string& pName) {
@@ -50,6 +51,10 @@ std::string ArtFileBytes(const std::string& pName) {
         return Gif(ZovidAnimation(DrawMainSkin()));
     if (pName == "brisa_banner.gif")
         return Gif(BannerAnimation());
+    if (pName == "00000407/zovid.gif")
+        return Gif(ZovidAnimation(DrawMainSkin(), true));
+    if (pName == "00000407/brisa_banner.gif")
+        return Gif(BannerAnimation(true));
     if (pName == "sounds/click.wav")
         return EncodeWav(ClickSound(), kSoundRate);
     if (pName == "sounds/swoosh.wav")

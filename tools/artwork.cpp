@@ -511,7 +511,7 @@ Animation LogoAnimation(const QImage& pSkin) {
     return logo;
 }
 
-Animation ZovidAnimation(const QImage& pSkin) {
+Animation ZovidAnimation(const QImage& pSkin, bool pGerman) {
     const QImage backdrop = pSkin.copy(kZovid).convertToFormat(QImage::Format_RGB32);
     const QRectF badge(0.5, 0.5, kZovid.width() - 1, kZovid.height() - 1);
     constexpr int kFrames = 10;
@@ -549,9 +549,9 @@ Animation ZovidAnimation(const QImage& pSkin) {
         p.setFont(TextFont(12, true, QStringLiteral("BrisaMail"), 58));
         p.drawText(QRectF(27, 2, 59, 15), Qt::AlignLeft | Qt::AlignVCenter,
                    QStringLiteral("BrisaMail"));
-        p.setFont(TextFont(11, false, QStringLiteral("Tips \u203A"), 58));
-        p.drawText(QRectF(27, 15, 59, 14), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("Tips \u203A"));
+        const QString tips = pGerman ? QStringLiteral("Tipps \u203A") : QStringLiteral("Tips \u203A");
+        p.setFont(TextFont(11, false, tips, 58));
+        p.drawText(QRectF(27, 15, 59, 14), Qt::AlignLeft | Qt::AlignVCenter, tips);
 
         // A shine sweeping across.
         if (n > 0) DrawShine(p, badge, 7, -20 + (n - 1) * 14.0, 16, kZovid.height(), 110);
@@ -562,19 +562,28 @@ Animation ZovidAnimation(const QImage& pSkin) {
     return zovid;
 }
 
-Animation BannerAnimation() {
+Animation BannerAnimation(bool pGerman) {
     constexpr int kWidth = 468, kHeight = 60;
     struct Scene {
         QString headline;
         QString line;
     };
-    const Scene scenes[] = {
+    const Scene english[] = {
         {QStringLiteral("Record. Send. Smile."), QStringLiteral("Voice messages in three clicks")},
         {QStringLiteral("Say it with your voice"),
          QStringLiteral("Your friends hear you, not just your words")},
         {QStringLiteral("Reach anyone with e-mail"),
          QStringLiteral("Pick names straight from your address book")},
     };
+    const Scene german[] = {
+        {QStringLiteral("Aufnehmen. Senden. L\u00E4cheln."),
+         QStringLiteral("Sprachnachrichten mit drei Klicks")},
+        {QStringLiteral("Sagen Sie es mit Ihrer Stimme"),
+         QStringLiteral("Man h\u00F6rt Sie, nicht nur Ihre Worte")},
+        {QStringLiteral("Jeden per E-Mail erreichen"),
+         QStringLiteral("Namen direkt aus Ihrem Adressbuch w\u00E4hlen")},
+    };
+    const Scene(&scenes)[3] = pGerman ? german : english;
 
     // The still part: sea gradient, waves, microphone badge, brand pill.
     QImage backdrop = NewFrame(kWidth, kHeight, kIconBlue);
@@ -776,7 +785,7 @@ Animation HouseBanner(const HouseAd& pAd) {
     constexpr int kWidth = 468, kHeight = 60;
     const QString headline = QString::fromStdString(pAd.headline);
     const QString line = QString::fromStdString(pAd.line);
-    const QString more = QStringLiteral("Learn how \u203A");
+    const QString more = QString::fromStdString(pAd.more) + QStringLiteral(" \u203A");
     const QRectF textArea(62, 0, 302, kHeight);
     const QRectF pill(372.5, 18.5, 86, 24);
     const QPointF badge(30, 30);
@@ -878,17 +887,30 @@ Animation HouseButton(const HouseAd& pAd) {
 
 std::vector<HouseAd> HouseAdPictures() {
     using Icon = HouseAd::Icon;
+    // English in ads/, each other language in ads/<its language id>/ under
+    // the same names.
     return {
         {"ads/banner_record.gif", 0, "Record in one click",
-         "Press Record, speak, press Stop: your message is ready", Icon::Microphone},
+         "Press Record, speak, press Stop: your message is ready", Icon::Microphone, "Learn how"},
         {"ads/banner_books.gif", 0, "Your address book is already here",
-         "BrisaMail reads the contacts of your mail program", Icon::Book},
+         "BrisaMail reads the contacts of your mail program", Icon::Book, "Learn how"},
         {"ads/banner_tray.gif", 0, "Always at hand in the tray",
-         "Double-click the tray icon to send a voice message", Icon::Tray},
-        {"ads/button_help.gif", 5, "Help", "", Icon::None},
-        {"ads/button_keys.gif", 5, "Keys", "", Icon::None},
-        {"ads/button_faq.gif", 6, "FAQ", "", Icon::None},
-        {"ads/button_setup.gif", 6, "Setup", "", Icon::None},
+         "Double-click the tray icon to send a voice message", Icon::Tray, "Learn how"},
+        {"ads/button_help.gif", 5, "Help", "", Icon::None, ""},
+        {"ads/button_keys.gif", 5, "Keys", "", Icon::None, ""},
+        {"ads/button_faq.gif", 6, "FAQ", "", Icon::None, ""},
+        {"ads/button_setup.gif", 6, "Setup", "", Icon::None, ""},
+        {"ads/00000407/banner_record.gif", 0, "Aufnehmen mit einem Klick",
+         "Aufnahme, sprechen, Stopp: schon ist Ihre Nachricht fertig", Icon::Microphone,
+         "So geht's"},
+        {"ads/00000407/banner_books.gif", 0, "Ihr Adressbuch ist schon da",
+         "BrisaMail liest die Kontakte Ihres Mailprogramms", Icon::Book, "So geht's"},
+        {"ads/00000407/banner_tray.gif", 0, "Immer zur Hand im Infobereich",
+         "Doppelklick aufs Symbol, und Sie senden eine Sprachnachricht", Icon::Tray, "So geht's"},
+        {"ads/00000407/button_help.gif", 5, "Hilfe", "", Icon::None, ""},
+        {"ads/00000407/button_keys.gif", 5, "Tasten", "", Icon::None, ""},
+        {"ads/00000407/button_faq.gif", 6, "FAQ", "", Icon::None, ""},
+        {"ads/00000407/button_setup.gif", 6, "Optionen", "", Icon::None, ""},
     };
 }
 

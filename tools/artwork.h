@@ -65,15 +65,18 @@ struct Animation {
 // resting picture. Drawn over the part of pSkin it will cover.
 Animation LogoAnimation(const QImage& pSkin);
 
-// 88 x 31: the "BrisaMail Tips" partner picture, drawn over pSkin too.
-Animation ZovidAnimation(const QImage& pSkin);
+// 88 x 31: the "BrisaMail Tips" partner picture, drawn over pSkin too
+// (in German when pGerman is set).
+Animation ZovidAnimation(const QImage& pSkin, bool pGerman = false);
 
 // 468 x 60: the banner telling what the program does.
-Animation BannerAnimation();
+Animation BannerAnimation(bool pGerman = false);
 
 // The program's own advertisements, served from ads/ by its advertising
 // library (ads/ads.txt ties each to a help page): banners of 468 x 60 for
 // the banner space and buttons of 55 x 25 for the two partner-button spaces.
+// English ones in ads/, each translation in ads/<language id>/ under the
+// same name.
 struct HouseAd {
     enum class Icon { Microphone, Book, Tray, None };
     std::string file;     // below the program folder, "ads/..."
@@ -81,6 +84,7 @@ struct HouseAd {
     std::string headline; // banner headline or button caption
     std::string line;     // banner second line (empty for a button)
     Icon icon = Icon::None; // the banner's badge
+    std::string more;     // the banner's call to click ("Learn how")
 };
 std::vector<HouseAd> HouseAdPictures();
 // The picture of one of them: 468 x 60 for location 0, 55 x 25 otherwise.

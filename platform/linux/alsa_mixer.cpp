@@ -2,9 +2,12 @@
 
 #include <alsa/asoundlib.h>
 
+#include <poll.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
 namespace brisa {
 
@@ -70,7 +73,27 @@ struct AlsaMixer::Impl {
             Close();
             return false;
         }
+        // Reading the card's events must never wait (see Refresh).
+        snd_hctl_t* hctl = nullptr;
+        if (snd_mixer_get_hctl(mixer, pName.c_str(), &hctl) == 0 && hctl) snd_hctl_nonblock(hctl, 1);
         return true;
+    }
+
+    // Takes in what changed on the card since the last look (another
+    // program moved a volume). The simple mixer skips a write that equals
+    // the value it remembers, so without this a volume changed elsewhere
+    // could not be set back to the same value. Never waits.
+    void Refresh() {
+        if (!mixer) return;
+        const int count = snd_mixer_poll_descriptors_count(mixer);
+        if (count <= 0) return;
+        std::vector<pollfd> fds(static_cast<size_t>(count));
+        const int filled = snd_mixer_poll_descriptors(mixer, fds.data(), static_cast<unsigned>(count));
+        if (filled <= 0 || ::poll(fds.data(), static_cast<nfds_t>(filled), 0) <= 0) return;
+        unsigned short revents = 0;
+        if (snd_mixer_poll_descriptors_revents(mixer, fds.data(), static_cast<unsigned>(filled), &revents) < 0)
+            return;
+        if (revents & (POLLIN | POLLPRI)) snd_mixer_handle_events(mixer);
     }
 
     snd_mixer_elem_t* Find(std::initializer_list<const char*> pNames, bool pCapture) {
@@ -149,6 +172,7 @@ bool AlsaMixer::HasVolume(MixerLine pLine) {
 }
 
 bool AlsaMixer::SetVolume(MixerLine pLine, uint32_t pValue) {
+    m_Impl->Refresh();
     long min = 0, max = 0;
     if (pLine == MixerLine::Microphone) {
         snd_mixer_elem_t* elem = m_Impl->mic;

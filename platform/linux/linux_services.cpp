@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QScreen>
 #include <QStyleHints>
@@ -19,6 +20,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
+#include <QWindow>
+#include <QMenu>
 
 #include <cstdlib>
 #include <ctime>
@@ -113,9 +116,20 @@ int QtMessageBox::Show(const std::string& pText, const std::string& pTitle, int 
 void DesktopShell::Open(const std::string& pTarget, const std::string& pFolder) {
     if (pTarget.empty()) return;
     const QString target = QString::fromStdString(pTarget);
+    // A scheme is a name and a colon; "host:8080" is a web address with a port.
+    static const QRegularExpression scheme("^[A-Za-z][A-Za-z0-9+.-]*:(?![0-9])");
     QUrl url;
-    if (target.startsWith('/')) url = QUrl::fromLocalFile(target);
-    else url = QUrl::fromUserInput(target, QString::fromStdString(pFolder), QUrl::AssumeLocalFile);
+    if (target.startsWith('/')) {
+        url = QUrl::fromLocalFile(target);
+    } else if (scheme.match(target).hasMatch()) {
+        url = QUrl(target);
+    } else {
+        // No scheme: a file of the working folder when one is there,
+        // otherwise a web address ("www.example.com"), as the desktop's
+        // shell takes it.
+        const QFileInfo file(QDir(QString::fromStdString(pFolder)), target);
+        url = file.exists() ? QUrl::fromLocalFile(file.absoluteFilePath()) : QUrl("http://" + target);
+    }
     if (url.isValid()) QDesktopServices::openUrl(url);
 }
 
@@ -124,7 +138,16 @@ void DesktopShell::Open(const std::string& pTarget, const std::string& pFolder) 
 void EventLoopModalRunner::ShowModal(QWidget* pWindow, QWidget* pOwner) {
     if (!pWindow) return;
     QPointer<QWidget> window(pWindow);
-    pWindow->setWindowModality(Qt::ApplicationModal);
+    // Modal to the owner's window, not to the whole program: the tray icon
+    // must still offer its menu meanwhile.
+    QWindow* owner = pOwner ? pOwner->window()->windowHandle() : nullptr;
+    if (owner) {
+        pWindow->setWindowModality(Qt::WindowModal);
+        pWindow->winId();
+        if (QWindow* handle = pWindow->windowHandle()) handle->setTransientParent(owner);
+    } else {
+        pWindow->setWindowModality(Qt::ApplicationModal);
+    }
     pWindow->show();
     pWindow->raise();
     pWindow->activateWindow();
@@ -136,7 +159,6 @@ void EventLoopModalRunner::ShowModal(QWidget* pWindow, QWidget* pOwner) {
     });
     poll.start(20);
     loop.exec();
-    (void)pOwner;
 }
 
 // ---- autostart ---------------------------------------------------------------
@@ -197,6 +219,7 @@ bool QtTrayIcon::Add(const std::string& pIconName, const std::string& pTip) {
     }
     m_Icon->setIcon(ProgramIcon(pIconName));
     m_Icon->setToolTip(QString::fromStdString(pTip));
+    if (m_Menu) m_Icon->setContextMenu(m_Menu);
     m_Icon->show();
     return Available();
 }
@@ -218,7 +241,9 @@ void QtTrayIcon::Activated(int pReason) {
         m_Callback(WM_LBUTTONDBLCLK);
         break;
     case QSystemTrayIcon::Context:
-        m_Callback(WM_RBUTTONDOWN);
+        // With a menu of its own the icon reports the right click as the
+        // menu is about to show (see SetMenu).
+        if (!m_Menu) m_Callback(WM_RBUTTONDOWN);
         break;
     default:
         break;
@@ -233,6 +258,8 @@ bool QtTrayIcon::IconRect(TrayRect& pRect) {
     return true;
 }
 
+QString QtTrayIcon::Tip() const { return m_Icon ? m_Icon->toolTip() : QString(); }
+
 bool QtTrayIcon::Modify(const std::string& pIconName) {
     if (!m_Icon) return false;
     m_Icon->setIcon(ProgramIcon(pIconName));
@@ -242,6 +269,17 @@ bool QtTrayIcon::Modify(const std::string& pIconName) {
 void QtTrayIcon::Remove() {
     if (m_Icon) m_Icon->hide();
     m_Icon.reset();
+}
+
+bool QtTrayIcon::SetMenu(QMenu* pMenu) {
+    QObject::disconnect(m_MenuShows);
+    m_Menu = pMenu;
+    if (m_Icon) m_Icon->setContextMenu(pMenu);
+    if (!pMenu) return false;
+    m_MenuShows = QObject::connect(pMenu, &QMenu::aboutToShow, pMenu, [this] {
+        if (m_Callback) m_Callback(WM_RBUTTONDOWN);
+    });
+    return true;
 }
 
 void QtTrayIcon::SetCallback(std::function<void(int)> pCallback) { m_Callback = std::move(pCallback); }

@@ -11,6 +11,8 @@
 #include "platform/system_info.h"
 #include "platform/tray.h"
 
+#include <QMetaObject>
+#include <QString>
 #include <QtGlobal>
 
 #include <memory>
@@ -57,8 +59,10 @@ public:
 
 // The icon in the desktop's notification area. A click or a double click
 // with the left button reports WM_LBUTTONDBLCLK once (desktops that speak the
-// StatusNotifierItem protocol only report single clicks); the context-menu
-// request reports WM_RBUTTONDOWN. The owner pops up its own menu.
+// StatusNotifierItem protocol only report single clicks). The icon carries
+// the owner's menu, which the desktop opens at the icon; WM_RBUTTONDOWN is
+// reported just before it shows. Without a menu, the context-menu request
+// reports WM_RBUTTONDOWN and the owner pops up its own.
 class QtTrayIcon : public ITrayIcon {
 public:
     QtTrayIcon();
@@ -69,6 +73,9 @@ public:
     bool Available() override;
     void SetCallback(std::function<void(int)> pCallback) override;
     bool IconRect(TrayRect& pRect) override;
+    bool SetMenu(QMenu* pMenu) override;
+    // The tip the icon shows (empty without an icon).
+    QString Tip() const;
     // The desktop's report of one activation (a QSystemTrayIcon reason),
     // turned into the owner's mouse message.
     void Activated(int pReason);
@@ -76,6 +83,8 @@ public:
 private:
     std::unique_ptr<QSystemTrayIcon> m_Icon;
     std::function<void(int)> m_Callback;
+    QMenu* m_Menu = nullptr; // the owner's
+    QMetaObject::Connection m_MenuShows;
     qint64 m_LastClick = -1; // when the last left click was reported (ms)
 };
 

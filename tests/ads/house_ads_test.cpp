@@ -18,7 +18,9 @@
 #include <QUrl>
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 
 namespace brisa::test {
@@ -97,9 +99,15 @@ protected:
     void ShipAds() {
         WriteFile(env.Path("ads/ads.txt"),
                   ReadFile(std::string(BRISA_SOURCE_DIR) + "/data/ads/ads.txt"));
-        for (const std::string& name : art::ArtFileNames())
-            if (name.rfind("ads/", 0) == 0)
-                WriteFile(env.Path(name), art::ArtFileBytes(name));
+        // Drawn once for all the tests.
+        static const std::map<std::string, std::string> pictures = [] {
+            std::map<std::string, std::string> drawn;
+            for (const std::string& name : art::ArtFileNames())
+                if (name.rfind("ads/", 0) == 0) drawn[name] = art::ArtFileBytes(name);
+            return drawn;
+        }();
+        for (const auto& [name, bytes] : pictures)
+            WriteFile(env.Path(name), bytes);
     }
     frmMM& Start() {
         services = fakes.Wire();
@@ -159,6 +167,46 @@ TEST_F(HouseAdsWindow, ServesTheShippedPicturesAndOpensTheirPages) {
     EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/banner_tray.gif"));
 }
 
+TEST_F(HouseAdsWindow, AGermanSessionShowsGermanPicturesAndEnglishWhereThereIsNone) {
+    ShipAds();
+    std::remove(env.Path("ads/00000407/button_faq.gif").c_str());
+    WriteFile(env.Path("zovid.gif"), TinyGif(88, 31, qRgb(0, 0, 200)));
+    WriteFile(env.Path("00000407/zovid.gif"), TinyGif(88, 31, qRgb(0, 200, 0)));
+    Put("ShowZered", "Yes");
+    Put("ShowZovid", "Yes");
+    fakes.system.languageId = 0x0407;
+    frmMM& w = Start();
+    EXPECT_EQ(w.gifZovid->FileName(), env.Path("00000407/zovid.gif"));
+    EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/00000407/banner_record.gif"));
+    EXPECT_EQ(w.tsZeredButton1->FileName(), env.Path("ads/00000407/button_help.gif"));
+    EXPECT_EQ(w.tsZeredButton2->FileName(), env.Path("ads/button_faq.gif"));
+    EXPECT_TRUE(w.tsBannerAd->IsRunning());
+    // The click still opens the page the list names.
+    w.tsBannerAd_Click();
+    ASSERT_EQ(fakes.shell.opened.size(), 1u);
+    EXPECT_EQ(QUrl(QString::fromStdString(fakes.shell.opened[0])).fragment().toStdString(), "record");
+    Ticks(30);
+    EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/00000407/banner_books.gif"));
+}
+
+TEST_F(HouseAdsWindow, WithoutTheListTheProgramStartsWithItsOwnBanner) {
+    // Its own banner in the user's language, where there is one.
+    WriteFile(env.Path("00000407/brisa_banner.gif"), TinyGif(468, 60, qRgb(0, 200, 0)));
+    fakes.system.languageId = 0x0407;
+    EXPECT_EQ(Start().tsBannerAd->FileName(), env.Path("00000407/brisa_banner.gif"));
+    window.reset();
+    fakes.system.languageId = 0x0409;
+    frmMM& w = Start();
+    EXPECT_FALSE(w.IsSecondCopy());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.m_Mode, "");
+    EXPECT_FALSE(w.tmrAdvertise.isActive());
+    EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("brisa_banner.gif"));
+    EXPECT_EQ(ads.CT_PushGetLibError().find("ads.txt") != std::string::npos, true);
+    w.tsBannerAd_Click();
+    EXPECT_EQ(fakes.shell.opened, std::vector<std::string>{env.Path("htm/help.htm")});
+}
+
 TEST_F(HouseAdsWindow, BrokenPictureIsReportedAndTheBannerKeepsItsOwn) {
     WriteFile(env.Path("ads/ads.txt"), "0 broken.gif htm/help.htm\n");
     WriteFile(env.Path("ads/broken.gif"), "GIF89a\x01");
@@ -180,7 +228,9 @@ TEST(ShippedAds, ListNamesDrawnPicturesAndExistingPages) {
     for (const HouseAds::Entry& entry : entries) {
         SCOPED_TRACE(entry.picture);
         numbers.insert(entry.number);
+        // Every picture is drawn in English and in German.
         EXPECT_NE(std::find(art.begin(), art.end(), "ads/" + entry.picture), art.end());
+        EXPECT_NE(std::find(art.begin(), art.end(), "ads/00000407/" + entry.picture), art.end());
         ASSERT_FALSE(entry.target.empty());
         const std::string page = entry.target.substr(0, entry.target.find('#'));
         const std::string text = ReadFile(source + "/data/" + page);

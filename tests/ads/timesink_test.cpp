@@ -151,5 +151,16 @@ TEST_F(Timesink, PostSaysWhetherAdvertisingWorks) {
     EXPECT_EQ(AdvertisingRow(), "X-TSworking: No");
 }
 
+TEST_F(Timesink, LargeFontsStretchTheAdPicturesToTheirScaledFrames) {
+    fakes.system.dpiX = fakes.system.dpiY = 120;
+    frmMM& w = Start(true);
+    ASSERT_TRUE(gLargeFonts);
+    EXPECT_EQ(w.tsBannerAd->geometry(), w.Design(50, 244, 468, 60));
+    EXPECT_EQ(w.tsZeredButton1->geometry(), w.Design(496, 114, 55, 25));
+    EXPECT_EQ(w.tsZeredButton2->geometry(), w.Design(496, 150, 55, 25));
+    for (cAniGif* picture : {w.tsBannerAd, w.tsZeredButton1, w.tsZeredButton2})
+        EXPECT_TRUE(picture->hasScaledContents()) << picture->objectName().toStdString();
+}
+
 } // namespace
 } // namespace brisa::test

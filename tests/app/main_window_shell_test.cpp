@@ -5,6 +5,7 @@
 
 #include "common/globals.h"
 #include "platform/icons.h"
+#include "platform/linux/linux_services.h"
 #include "recording/slider.h"
 #include "settings/registry.h"
 #include "skin/anigif.h"
@@ -15,7 +16,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCursor>
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -24,10 +24,12 @@
 #include <QRegularExpression>
 #include <QRubberBand>
 #include <QSlider>
+#include <QWheelEvent>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 namespace brisa::test {
@@ -122,6 +124,45 @@ TEST(Slider, UserMovesAreReportedAfterThePositionChanged) {
     slider.SetTracBarPos(-10);
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
     EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST(Slider, TheUpperEndIsTheLouderOneForMouseKeysAndWheel) {
+    QWidget parent;
+    parent.resize(40, 80);
+    cSlider slider;
+    slider.Parent(&parent);
+    slider.Create(10, 10, 16, 47, true);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    QSlider* bar = slider.GetTracBarHwnd();
+    const QPoint top(bar->width() / 2, 2), bottom(bar->width() / 2, bar->height() - 3);
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        bool louder; // the position moves towards -65000
+    } cases[] = {
+        {"Up", [&] { QTest::keyClick(bar, Qt::Key_Up); }, true},
+        {"Page Up", [&] { QTest::keyClick(bar, Qt::Key_PageUp); }, true},
+        {"Down", [&] { QTest::keyClick(bar, Qt::Key_Down); }, false},
+        {"Page Down", [&] { QTest::keyClick(bar, Qt::Key_PageDown); }, false},
+        {"wheel up",
+         [&] {
+             QWheelEvent wheel(QPointF(top), QPointF(bar->mapToGlobal(top)), {}, QPoint(0, 120), Qt::NoButton,
+                               Qt::NoModifier, Qt::NoScrollPhase, false);
+             QApplication::sendEvent(bar, &wheel);
+         },
+         true},
+        // A click beside the thumb moves it towards the click, as it is drawn.
+        {"click above the thumb", [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, top); }, true},
+        {"click below the thumb", [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, bottom); }, false},
+    };
+    for (const auto& c : cases) {
+        slider.SetTracBarPos(-32500);
+        c.act();
+        const int now = slider.GetTracBarPos();
+        if (c.louder) EXPECT_LT(now, -32500) << c.what;
+        else EXPECT_GT(now, -32500) << c.what;
+    }
 }
 
 // ---- volumes ----------------------------------------------------------------------
@@ -424,6 +465,56 @@ TEST_F(MainWindowShell, ExitIsGreyWhileASecondaryWindowIsOpen) {
     w.mnuFile->hide();
 }
 
+TEST_F(MainWindowShell, TheTrayMenuAnswersWhileTheOptionsWindowIsOpen) {
+    EventLoopModalRunner modal; // the program's own
+    services = fakes.Wire();
+    services.modal = &modal;
+    window = std::make_unique<frmMM>(services, "");
+    window->Form_Load();
+    frmMM& w = *window;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    // The tray icon's own window belongs to no other window, like this one.
+    QWidget trayIcon;
+    trayIcon.resize(24, 24);
+    trayIcon.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&trayIcon));
+    // Presses that reach a widget, by the window it is in.
+    struct Presses : QObject {
+        std::map<QWidget*, int> count;
+        bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+            if (auto* widget = qobject_cast<QWidget*>(pWatched); widget && pEvent->type() == QEvent::MouseButtonPress)
+                ++count[widget->window()];
+            return false;
+        }
+    } presses;
+    qApp->installEventFilter(&presses);
+    bool checked = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* options = QApplication::activeModalWidget();
+        ASSERT_NE(options, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(options));
+        // The options window blocks the main window, not the tray icon.
+        QTest::mouseClick(w.windowHandle(), Qt::RightButton, {}, QPoint(300, 300));
+        QTest::mouseClick(trayIcon.windowHandle(), Qt::RightButton, {}, QPoint(12, 12));
+        EXPECT_EQ(presses.count[&w], 0);
+        EXPECT_EQ(presses.count[&trayIcon], 1);
+        fakes.tray.callback(WM_RBUTTONDOWN);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.mnuFile));
+        EXPECT_FALSE(w.mnuFileExit->isEnabled());
+        // A click on an entry reaches the menu: the options window does not block it.
+        QTest::mouseClick(w.mnuFile->windowHandle(), Qt::LeftButton, {},
+                          w.mnuFile->actionGeometry(w.mnuHelpAbout).center());
+        EXPECT_EQ(fakes.shell.opened, std::vector<std::string>{env.Path("htm/about.htm")});
+        EXPECT_FALSE(w.mnuFile->isVisible());
+        EXPECT_TRUE(w.mnuFileExit->isEnabled());
+        options->hide();
+        qApp->removeEventFilter(&presses);
+        checked = true;
+    });
+    w.cmdConfigure_Click();
+    EXPECT_TRUE(checked);
+}
+
 TEST_F(MainWindowShell, DoubleClickWhileBlinkingOpensTheNotification) {
     frmMM& w = Start("1");
     w.mnuSpecial->setText("Your message was delivered");
@@ -526,37 +617,6 @@ TEST_F(MainWindowShell, TrayAnimationGlidesAFrameWithoutHoldingUpTheWindow) {
     EXPECT_TRUE(frames().isEmpty());
     EXPECT_LT(wait.elapsed(), 600);
     window.reset(); // before the tray goes
-}
-
-// ---- hover highlighting --------------------------------------------------------------
-
-TEST_F(MainWindowShell, AButtonStaysBoldWhileTheMouseIsOverIt) {
-    frmMM& w = Start();
-    const QRect record = w.cmdRecord->geometry();
-    QCursor::setPos(w.mapToGlobal(record.center()));
-    QTest::mouseMove(w.cmdRecord, w.cmdRecord->rect().center());
-    ASSERT_TRUE(w.cmdRecord->IsBold());
-    EXPECT_TRUE(w.tmrFocus.isActive());
-    // Still inside (the right edge counts as inside): the timer keeps polling.
-    QCursor::setPos(w.mapToGlobal(QPoint(record.left() + record.width(), record.center().y())));
-    w.tmrFocus_Timer();
-    EXPECT_TRUE(w.cmdRecord->IsBold());
-    EXPECT_TRUE(w.tmrFocus.isActive());
-    // A disabled button (Play before anything was recorded) never turns bold.
-    QTest::mouseMove(w.cmdPlay, w.cmdPlay->rect().center());
-    EXPECT_FALSE(w.cmdPlay->IsBold());
-    // Over another button: that one turns bold, the first loses it at the next tick.
-    QCursor::setPos(w.mapToGlobal(w.cmdHide->geometry().center()));
-    QTest::mouseMove(w.cmdHide, w.cmdHide->rect().center());
-    w.tmrFocus_Timer();
-    EXPECT_FALSE(w.cmdRecord->IsBold());
-    EXPECT_TRUE(w.cmdHide->IsBold());
-    EXPECT_TRUE(w.tmrFocus.isActive());
-    // Away from all buttons: the bold goes and the timer stops.
-    QCursor::setPos(w.mapToGlobal(QPoint(300, 300)));
-    w.tmrFocus_Timer();
-    EXPECT_FALSE(w.cmdHide->IsBold());
-    EXPECT_FALSE(w.tmrFocus.isActive());
 }
 
 // ---- help and picture commands -----------------------------------------------------------

@@ -536,6 +536,16 @@ TEST_F(SendTest, WrittenPostGoesToTheSender) {
     EXPECT_EQ(call.proxy, "XXX");
     EXPECT_EQ(call.language, "00000409");
     EXPECT_NE(w.mSender, nullptr);
+
+    // The archive, the outbox and the recipient history are the user's alone.
+    window.reset();
+    // Owner, group and others (the "user" bits repeat the owner's).
+    auto mode = [](const std::string& pPath) {
+        return QFile::permissions(QString::fromStdString(pPath)).toInt() & 0x7077;
+    };
+    EXPECT_EQ(mode(env.Path("in.zip")), 0x6000);
+    EXPECT_EQ(mode(env.Path("Tos.txt")), 0x6000);
+    EXPECT_EQ(mode(env.Path("outbox")), 0x7000);
 }
 
 TEST_F(SendTest, CcPlaceholderIsNotCheckedAndGivesNoCc) {

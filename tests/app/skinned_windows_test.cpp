@@ -4,6 +4,7 @@
 // places, keyboard use and the secondary windows leaving the screen on unload.
 #include "addressbook/address_window.h"
 #include "addressbook/outlook_window.h"
+#include "platform/linux/vcard_contacts.h"
 #include "app/main_window.h"
 #include "common/globals.h"
 #include "settings/options_window.h"
@@ -62,8 +63,11 @@ void Mouse(QWidget* pWidget, QEvent::Type pType, QPoint pGlobal, Qt::MouseButton
                   Qt::NoModifier);
     QCoreApplication::sendEvent(pWidget, &e);
 }
-void Hover(QWidget* w) {
-    Mouse(w, QEvent::MouseMove, w->mapToGlobal(w->rect().center()), Qt::NoButton, Qt::NoButton);
+// The mouse, with no button held, moved over pWidget as the window system
+// reports it (enter and leave events included); pOffset from its centre.
+void Hover(QWidget* w, QPoint pOffset = {}) {
+    QTest::mouseMove(w->window()->windowHandle(), w->geometry().center() + pOffset);
+    QCoreApplication::processEvents();
 }
 
 std::vector<std::string> Names(const std::vector<cLabelButton*>& pButtons) {
@@ -184,12 +188,14 @@ TEST_F(SkinnedWindows, LargeFontsStretchTheSkinToTheWindowInMemory) {
     EXPECT_EQ(ProgramFiles(), expected);
     EXPECT_TRUE(w.Picture1->isHidden());
     EXPECT_TRUE(w.Picture2->isHidden());
-    // The check box keeps its designed size, the logo its picture's size at its scaled place.
+    // The check box keeps its designed size.
     EXPECT_EQ(w.chkReturnReceipt->geometry(), QRect(190, 192, 13, 13));
-    EXPECT_EQ(w.gifLogo->geometry(), QRect(28, 5, 47, 45));
     EXPECT_NE(w.lblStatus->palette().color(QPalette::WindowText), QColor(0, 128, 0));
     const QImage image = w.grab().toImage();
-    EXPECT_TRUE(Near(image.pixel(715, 400), kSkinColour)); // the skin reaches the far corner
+    EXPECT_TRUE(Near(image.pixel(715, 370), kSkinColour)); // the skin reaches the far corner
+    // Beyond the curved corner nothing is painted: the desktop shows there.
+    EXPECT_EQ(qAlpha(image.pixel(715, 400)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(1, 1)), 0);
     EXPECT_TRUE(BevelAround(image, w.cmdHelp->geometry()));
     EXPECT_TRUE(BevelAround(image, w.cmdClose->geometry()));
     for (cLabelButton* b : {w.cmdRecord, w.cmdHide, w.cmdConfigure, w.cmdTo})
@@ -236,19 +242,17 @@ TEST_F(SkinnedWindows, PartnerSpacesHaveBevelsOnlyOverTheSkin) {
 
 // ---- the main window's hover highlighting ------------------------------------------------------
 
-TEST_F(SkinnedWindows, MainWindowHoverFollowsTheCursorFromButtonToButton) {
+TEST_F(SkinnedWindows, MainWindowHoverFollowsTheMouseFromButtonToButton) {
     frmMM& w = Start();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     EXPECT_EQ(Names(w.HoverButtons()),
               (std::vector<std::string>{"cmdRecord", "cmdPlay", "cmdStop", "cmdSend", "cmdHide",
                                         "cmdConfigure", "cmdTo", "cmdCC", "cmdHelp", "cmdClose"}));
     EXPECT_EQ(w.tmrFocus.interval(), 100);
-    QPoint cursor = w.cmdHelp->geometry().center();
-    w.m_CursorPos = [&] { return w.mapToGlobal(cursor); };
     Hover(w.cmdHelp);
     EXPECT_TRUE(w.cmdHelp->IsBold());
     EXPECT_TRUE(w.tmrFocus.isActive());
     // Over to its neighbour: bold at once there, gone from the first at the next tick.
-    cursor = w.cmdClose->geometry().center();
     Hover(w.cmdClose);
     EXPECT_TRUE(w.cmdHelp->IsBold());
     EXPECT_TRUE(w.cmdClose->IsBold());
@@ -256,12 +260,8 @@ TEST_F(SkinnedWindows, MainWindowHoverFollowsTheCursorFromButtonToButton) {
     EXPECT_FALSE(w.cmdHelp->IsBold());
     EXPECT_TRUE(w.cmdClose->IsBold());
     EXPECT_TRUE(w.tmrFocus.isActive());
-    // The top-left edge is inside; beyond the bottom edge is not.
-    const QRect r = w.cmdClose->geometry();
-    cursor = r.topLeft();
-    w.tmrFocus_Timer();
-    EXPECT_TRUE(w.cmdClose->IsBold());
-    cursor = QPoint(r.left(), r.top() + r.height() + 1);
+    // Off the button, just below it.
+    Hover(w.cmdClose, QPoint(0, w.cmdClose->height()));
     w.tmrFocus_Timer();
     EXPECT_FALSE(w.cmdClose->IsBold());
     EXPECT_FALSE(w.tmrFocus.isActive());
@@ -405,23 +405,22 @@ TEST_F(SecondaryWindows, EachRegistersItsHoverButtonsInOrderAndNamesThemForTheKe
     }
 }
 
-TEST_F(SecondaryWindows, HoverClearsAButtonTheCursorLeft) {
+TEST_F(SecondaryWindows, HoverClearsAButtonTheMouseLeft) {
     for (const Secondary& s : Open()) {
         SCOPED_TRACE(s.window->objectName().toStdString());
         cSkinnedWindow& w = *s.window;
         w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
         cLabelButton* help = Button(&w, "cmdHelp");
         cLabelButton* close = Button(&w, "cmdClose");
-        QPoint cursor = help->geometry().center();
-        w.m_CursorPos = [&] { return w.mapToGlobal(cursor); };
         Hover(help);
-        cursor = close->geometry().center();
         Hover(close);
         w.tmrFocus_Timer();
         EXPECT_FALSE(help->IsBold());
         EXPECT_TRUE(close->IsBold());
         EXPECT_TRUE(w.tmrFocus.isActive());
-        cursor = QPoint(-5, -5);
+        // Onto the title strip, away from every button.
+        Hover(w.lblToolbar);
         w.tmrFocus_Timer();
         EXPECT_FALSE(close->IsBold());
         EXPECT_FALSE(w.tmrFocus.isActive());
@@ -496,6 +495,100 @@ TEST_F(SecondaryWindows, UnloadingMovesEachOutOfSight) {
         EXPECT_TRUE(w.m_WindowRegion.isEmpty());
     }
 }
+
+// ---- every window's captions and outline, in both languages and at both densities ------------
+
+// What a user would find wrong with a window's layout: a caption that does
+// not fit its control (a button's in bold too, as it shows under the
+// mouse), or a control reaching outside the window's outline.
+std::vector<std::string> LayoutFaults(QWidget* pWindow, const QRegion& pOutline) {
+    std::vector<std::string> faults;
+    const QString window = pWindow->objectName();
+    for (QWidget* child : pWindow->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!child->isVisibleTo(pWindow)) continue;
+        const QString name = window + "." + child->objectName();
+        if (!(QRegion(child->geometry()) - pOutline).isEmpty())
+            faults.push_back(name.toStdString() + " reaches outside the outline");
+        auto* label = qobject_cast<QLabel*>(child);
+        if (!label || label->text().isEmpty()) continue;
+        QFont font = label->font();
+        if (qobject_cast<cLabelButton*>(label)) font.setBold(true);
+        const QFontMetrics metrics(font);
+        const int needed = metrics.horizontalAdvance(label->text());
+        const QRect room = label->contentsRect();
+        if (needed > room.width() || metrics.height() > room.height() + 2)
+            faults.push_back(QString("%1 \"%2\" needs %3 x %4, has %5 x %6")
+                                 .arg(name, label->text())
+                                 .arg(needed)
+                                 .arg(metrics.height())
+                                 .arg(room.width())
+                                 .arg(room.height())
+                                 .toStdString());
+    }
+    return faults;
+}
+
+class EveryWindow : public SkinnedWindows, public ::testing::WithParamInterface<std::tuple<int, int>> {};
+
+TEST_P(EveryWindow, ShowsEveryCaptionWholeInsideItsOutline) {
+    const auto [language, dpi] = GetParam();
+    fakes.system.languageId = static_cast<uint16_t>(language);
+    Put("ShowZered", "Yes");
+    Put("ShowZovid", "Yes");
+    // The contacts folder as the address book, so To >> leads on to the contacts window.
+    const std::string contacts = env.Path("contacts");
+    WriteFile(contacts + "/Home/Friends/ann.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann\r\n"
+                                                   "EMAIL:ann@example.com\r\nEND:VCARD\r\n");
+    qputenv("BRISAMAIL_CONTACTS", QByteArray::fromStdString(contacts));
+    Put("AddressBook", "Microsoft Outlook\t" + contacts);
+    VCardContacts store;
+    frmMM& w = Start(dpi);
+    services.contacts = &store;
+
+    // Text grows with the layout: 8 points at the density the program measured.
+    EXPECT_NEAR(QFontInfo(w.font()).pixelSize(), 8.0 * dpi / 72, 1.0);
+    // The pictures fill the frames the skin draws for them, stretched with it.
+    for (auto [picture, frame] : {std::pair{w.gifLogo, QRect(22, 4, 47, 45)},
+                                  std::pair{w.gifZovid, QRect(392, 154, 88, 31)},
+                                  std::pair{w.tsZeredButton1, QRect(496, 114, 55, 25)},
+                                  std::pair{w.tsZeredButton2, QRect(496, 150, 55, 25)},
+                                  std::pair{w.tsBannerAd, QRect(50, 244, 468, 60)}}) {
+        EXPECT_EQ(picture->geometry(), w.Design(frame.x(), frame.y(), frame.width(), frame.height()))
+            << picture->objectName().toStdString();
+        EXPECT_TRUE(picture->hasScaledContents()) << picture->objectName().toStdString();
+    }
+    std::vector<std::string> faults = LayoutFaults(&w, w.m_WindowRegion);
+    std::vector<std::string> seen;
+    fakes.modal.script = [&](QWidget* pWindow) {
+        seen.push_back(pWindow->objectName().toStdString());
+        auto* skinned = static_cast<cSkinnedWindow*>(pWindow);
+        auto check = [&] {
+            for (const std::string& f : LayoutFaults(pWindow, skinned->m_WindowRegion)) faults.push_back(f);
+        };
+        if (auto* options = qobject_cast<frmOptions*>(pWindow)) {
+            for (cLabelButton* page : {options->cmdMail, options->cmdBook, options->cmdMisc}) {
+                page->Click();
+                check();
+            }
+        } else {
+            check();
+        }
+    };
+    w.cmdConfigure_Click();
+    frmAddresses addresses(services);
+    addresses.SetOutlookSource(MakeOutlookSource(services, &addresses));
+    services.modal->ShowModal(&addresses, &w);
+    EXPECT_EQ(seen, (std::vector<std::string>{"frmOptions", "frmOutlook", "frmAddresses"}));
+    for (const std::string& f : faults) ADD_FAILURE() << f;
+    qunsetenv("BRISAMAIL_CONTACTS");
+}
+
+INSTANTIATE_TEST_SUITE_P(LanguagesAndDensities, EveryWindow,
+                         ::testing::Combine(::testing::Values(0x0409, 0x0407), ::testing::Values(96, 120)),
+                         [](const auto& pInfo) {
+                             return std::string(std::get<0>(pInfo.param) == 0x0407 ? "German" : "English") +
+                                    std::to_string(std::get<1>(pInfo.param)) + "dpi";
+                         });
 
 } // namespace
 } // namespace brisa::test

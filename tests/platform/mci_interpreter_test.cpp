@@ -340,6 +340,8 @@ TEST_F(MciInterpreterTest, SaveWritesTheSamplesByteExact) {
     ASSERT_EQ(file.size(), 44u + samples.size());
     ExpectWaveHeader(file, static_cast<uint32_t>(samples.size()));
     EXPECT_TRUE(file.substr(44) == samples);
+    // The recording is the user's voice: nobody else may read it.
+    EXPECT_EQ(fs::status(Path("in.wav")).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
     // Saving leaves nothing else in the folder.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path().toStdString()), {}), 1);
 }

@@ -3,6 +3,7 @@
 #include "platform/linux/linux_services.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -42,6 +43,21 @@ TEST_F(TrayIconReports, ALaterDoubleClickIsANewOne) {
     tray.Activated(QSystemTrayIcon::Trigger);
     QTest::qWait(QApplication::doubleClickInterval() + 250);
     tray.Activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_EQ(messages.size(), 2u);
+}
+
+TEST_F(TrayIconReports, WithAMenuTheRightClickIsReportedAsTheMenuShows) {
+    QMenu menu;
+    menu.addAction("Exit");
+    ASSERT_TRUE(tray.SetMenu(&menu));
+    // The desktop opens the menu itself; the request alone reports nothing.
+    tray.Activated(QSystemTrayIcon::Context);
+    EXPECT_TRUE(messages.empty());
+    menu.popup(QPoint(10, 10));
+    EXPECT_EQ(messages, std::vector<int>{WM_RBUTTONDOWN});
+    menu.hide();
+    tray.SetMenu(nullptr);
+    tray.Activated(QSystemTrayIcon::Context);
     EXPECT_EQ(messages.size(), 2u);
 }
 

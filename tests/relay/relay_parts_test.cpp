@@ -2,11 +2,14 @@
 // in its archive, and the e-mail made from it.
 #include "relay/mail_message.h"
 #include "relay/post_reader.h"
+#include "relay/relay_accounts.h"
+#include "relay/relay_server.h"
 #include "relay/wave_archive.h"
 #include "tests/relay/relay_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace brisa {
@@ -141,7 +144,7 @@ TEST(ReadPostBody, RefusesMalformedBodiesWithAReason) {
     const std::string bodyPart =
         "--------BrisaPost\r\nContent-Disposition: form-data; name=\"body\"; "
         "filename=\"in.zip\"\r\nContent-Type: application/x-zip-compressed\r\n\r\nPK\r\n\r\n";
-    std::string longLine = "X-Long: " + std::string(991, 'x'); // 999 characters
+    const std::string longLine = "X-Long: " + std::string(kMaxPostRow - 7, 'x');
 
     struct Case {
         std::string body, reason;
@@ -185,7 +188,8 @@ TEST(ReadPostBody, RefusesMalformedBodiesWithAReason) {
          "control"},
         {withLines({"To: a@b.cc", "From: a@b.cc", " folded", "Subject: s", "Date: d"}),
          "not of the form"},
-        {withLines({"To: a@b.cc", "From: a@b.cc", "Subject: s", "Date: d", longLine}), "999"},
+        {withLines({"To: a@b.cc", "From: a@b.cc", "Subject: s", "Date: d", longLine}),
+         "at most 65536"},
     };
     for (const auto& c : cases) {
         ReceivedPost post;
@@ -194,14 +198,6 @@ TEST(ReadPostBody, RefusesMalformedBodiesWithAReason) {
         EXPECT_NE(problem.find(c.reason), std::string::npos)
             << "expected '" << c.reason << "', got '" << problem << "'";
     }
-    // 998 characters is still a line.
-    longLine.pop_back();
-    ReceivedPost post;
-    std::string problem;
-    EXPECT_TRUE(ReadPostBody(withLines({"To: a@b.cc", "From: a@b.cc", "Subject: s", "Date: d",
-                                        longLine}),
-                             "------BrisaPost", post, problem))
-        << problem;
 }
 
 TEST(ReadPostBody, AtMostAHundredRecipientsOverToAndCc) {
@@ -229,15 +225,21 @@ TEST(ReadPostBody, AtMostAHundredRecipientsOverToAndCc) {
 TEST(ParseAddressList, FormsOfAddresses) {
     std::vector<MailAddress> list;
     std::string problem;
-    ASSERT_TRUE(ParseAddressList(" a@b.cc ,, \"Smith, Bob\" <bob@x.org>, Carl <c@d.ee>,", list,
+    ASSERT_TRUE(ParseAddressList(" a@b.cc ,; \"Smith; Bob\" <bob@x.org>; Carl <c@d.ee>,", list,
                                  problem))
         << problem;
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].address, "a@b.cc");
     EXPECT_EQ(list[0].name, "");
-    EXPECT_EQ(list[1].name, "Smith, Bob");
+    EXPECT_EQ(list[1].name, "Smith; Bob");
     EXPECT_EQ(list[1].address, "bob@x.org");
     EXPECT_EQ(list[2].name, "Carl");
+    // The client writes the user's name between quotes as it stands.
+    MailAddress from;
+    ASSERT_TRUE(ParseMailAddress("\"Ann \"the boss\" \\\" <a@b.cc>", from, problem)) << problem;
+    EXPECT_EQ(from.name, "Ann \"the boss\" \\");
+    ASSERT_TRUE(ParseAddressList("Bo <b> <b@c.dd>", list, problem)) << problem;
+    EXPECT_EQ(list[0].name, "Bo <b>");
     for (const char* bad : {"a b@c.de", "<a@b.cc", "a@b.cc>", "a@@b.cc", "@b.cc", "a@.b",
                             "a@b.", "a@b..cc", "\"open <a@b.cc>", "a@b\xC3\xA9.cc", "x <y>"}) {
         EXPECT_FALSE(ParseAddressList(bad, list, problem)) << bad;
@@ -370,49 +372,26 @@ TEST(ExtractWave, RefusesHostileArchives) {
 
 // ---- the e-mail ------------------------------------------------------------------
 
-TEST(ConvertPostDate, WritesTheRfcForm) {
+TEST(MailDateNow, TakesTheRelaysZoneWithItsTrueOffset) {
     struct Case {
-        const char* post;
-        const char* mail; // nullptr: not a date
+        const char* zone;
+        std::time_t when;
+        const char* date;
     };
     const Case cases[] = {
-        {"Sun, 14 Mar 1999 15:29 -0500", "Sun, 14 Mar 1999 15:29:00 -0500"},
-        {"Sun, 14 Mar 1999 15:29 0100", "Sun, 14 Mar 1999 15:29:00 +0100"},
-        {"Sun, 14 Mar 1999 15:29 -0000", "Sun, 14 Mar 1999 15:29:00 -0000"},
-        {"Sun, 14 Mar 1999 15:29 +0530", "Sun, 14 Mar 1999 15:29:00 +0530"},
-        {"Mon, 14 Mar 1999 15:29 1000", "Sun, 14 Mar 1999 15:29:00 +1000"}, // day worked out
-        {"Mo, 01 Feb 2021 09.05 0200", "Mon, 01 Feb 2021 09:05:00 +0200"},  // other locale
-        {"Thu, 29 Feb 2024 23:59 -1200", "Thu, 29 Feb 2024 23:59:00 -1200"},
-        {"Sat, 1 Jan 2000 0:00 0000", "Sat, 01 Jan 2000 00:00:00 +0000"},
-        {"So, 14 M\xC3\xA4r 1999 15:29 0100", nullptr},
-        {"Thu, 29 Feb 2023 10:00 0100", nullptr},
-        {"Sun, 14 Mar 1999 24:00 0100", nullptr},
-        {"Sun, 14 Mar 1999 15:60 0100", nullptr},
-        {"Sun, 14 Mar 1999 15:29", nullptr},
-        {"Sun, 14 Mar 1999 15:29 0100 extra", nullptr},
-        {"Sun, 14 Mar 1999 15:29 1900", nullptr},
-        {"14 Mar 1999 15:29 0100", nullptr},
-        {"", nullptr},
+        {"EST5", 921443340, "Sun, 14 Mar 1999 15:29:00 -0500"},
+        {"UTC0", 0, "Thu, 01 Jan 1970 00:00:00 +0000"},
+        {"Asia/Kolkata", 1765100000, "Sun, 07 Dec 2025 15:03:20 +0530"},
+        {"Australia/Sydney", 1765100000, "Sun, 07 Dec 2025 20:33:20 +1100"},
+        {"America/St_Johns", 1765100000, "Sun, 07 Dec 2025 06:03:20 -0330"},
     };
-    for (const auto& c : cases) {
-        std::string out;
-        const bool read = ConvertPostDate(c.post, out);
-        EXPECT_EQ(read, c.mail != nullptr) << c.post;
-        if (c.mail && read) {
-            EXPECT_EQ(out, c.mail);
-        }
-    }
-}
-
-TEST(MailDateNow, UsesTheLocalZone) {
     const char* old = std::getenv("TZ");
     const std::string saved = old ? old : "";
-    ::setenv("TZ", "EST5", 1);
-    ::tzset();
-    EXPECT_EQ(MailDateNow(921443340), "Sun, 14 Mar 1999 15:29:00 -0500");
-    ::setenv("TZ", "UTC0", 1);
-    ::tzset();
-    EXPECT_EQ(MailDateNow(0), "Thu, 01 Jan 1970 00:00:00 +0000");
+    for (const auto& c : cases) {
+        ::setenv("TZ", c.zone, 1);
+        ::tzset();
+        EXPECT_EQ(MailDateNow(c.when), c.date) << c.zone;
+    }
     if (old)
         ::setenv("TZ", saved.c_str(), 1);
     else
@@ -504,7 +483,8 @@ TEST(ComposeMail, AWholeMessage) {
         pos = eol + 2;
     }
     const auto mail = ParseMail(message);
-    EXPECT_EQ(mail.Header("Date"), "Sun, 14 Mar 1999 15:29:00 +0100");
+    EXPECT_EQ(mail.Header("Date"), MailDateNow(0));
+    EXPECT_EQ(mail.Header("X-Brisa-Posted"), "Sun, 14 Mar 1999 15:29 0100");
     EXPECT_EQ(DecodeWords(mail.Header("From")), "Zo\xC3\xAB Smith <ann@example.com>");
     EXPECT_EQ(mail.Header("To"), "bob@example.com, carl@example.org");
     EXPECT_EQ(mail.Header("Cc"), "dora@example.net");
@@ -514,7 +494,6 @@ TEST(ComposeMail, AWholeMessage) {
     EXPECT_EQ(mail.Header("Disposition-Notification-To"), "ann@example.com");
     EXPECT_EQ(mail.Header("X-Return-Receipt"), "Yes");
     EXPECT_EQ(mail.Header("X-Mailer"), "BrisaMailer");
-    EXPECT_EQ(mail.Count("X-Brisa-Date"), 0);
     EXPECT_EQ(mail.Header("Content-Type"), "multipart/mixed; boundary=\"=_b\"");
     ASSERT_EQ(mail.parts.size(), 2u);
     EXPECT_EQ(mail.parts[0].headers.at("content-type"), "text/plain; charset=utf-8");
@@ -528,13 +507,14 @@ TEST(ComposeMail, AWholeMessage) {
 
 TEST(ComposeMail, LinesStayWithin998CharactersForTheLongestPosts) {
     const std::string name(900, '\\');
+    const std::string note = std::string(2048, 'n') + "\r\n" + std::string(1500, '=');
     ReceivedPost post;
     std::string problem;
     ASSERT_TRUE(ReadPostBody(PostBody({"To: " + name + " <a@b.cc>", "From: a@b.cc",
-                                       "Subject: " + std::string(989, 's'),
+                                       "Subject: " + std::string(5000, 's'),
                                        "Date: " + std::string(992, 'd'),
-                                       "X-Long: " + std::string(990, 'x')},
-                                      std::string(998, 'n'), "PK"),
+                                       "X-Long: " + std::string(3000, 'x')},
+                                      note, "PK"),
                              "------BrisaPost", post, problem))
         << problem;
     const std::string message = ComposeMail(post, MakeWave(100), NewMailStamp(0, "h"));
@@ -548,30 +528,149 @@ TEST(ComposeMail, LinesStayWithin998CharactersForTheLongestPosts) {
     EXPECT_LE(longest, 998u);
     const auto mail = ParseMail(message);
     EXPECT_EQ(DecodeWords(mail.Header("To")), name + " <a@b.cc>");
-    EXPECT_EQ(DecodeWords(mail.Header("X-Brisa-Date")), std::string(992, 'd'));
-    EXPECT_EQ(mail.Header("Subject"), std::string(989, 's'));
-    EXPECT_EQ(DecodeQuotedPrintable(mail.parts.at(0).content), std::string(998, 'n') + "\r\n");
+    EXPECT_EQ(DecodeWords(mail.Header("X-Brisa-Posted")), std::string(992, 'd'));
+    EXPECT_EQ(DecodeWords(mail.Header("Subject")), std::string(5000, 's'));
+    EXPECT_EQ(DecodeWords(mail.Header("X-Long")), std::string(3000, 'x'));
+    EXPECT_EQ(DecodeQuotedPrintable(mail.parts.at(0).content), note + "\r\n");
 }
 
-TEST(ComposeMail, AnUnreadableDateIsKeptBesideTheRelaysOwn) {
+TEST(ComposeMail, TheDateIsTheRelaysAndThePostsOwnIsKept) {
     std::vector<std::string> lines = kLines;
     lines[3] = "Date: So, 14 M\xE4r 1999 15:29 0100";
     lines.erase(lines.begin() + 5); // no receipt
+    lines.push_back("X-Brisa-Posted: forged");
     ReceivedPost post;
     std::string problem;
     ASSERT_TRUE(ReadPostBody(PostBody(lines, "n", "PK"), "------BrisaPost", post, problem));
     MailStamp stamp = NewMailStamp(921443340, "host.example");
     const auto mail = ParseMail(ComposeMail(post, MakeWave(10), stamp));
-    std::string expected;
-    EXPECT_FALSE(ConvertPostDate(post.date, expected));
     EXPECT_EQ(mail.Header("Date"), MailDateNow(921443340));
-    EXPECT_EQ(DecodeWords(mail.Header("X-Brisa-Date")), "So, 14 M\xC3\xA4r 1999 15:29 0100");
+    EXPECT_EQ(mail.Count("X-Brisa-Posted"), 1);
+    EXPECT_EQ(DecodeWords(mail.Header("X-Brisa-Posted")), "So, 14 M\xC3\xA4r 1999 15:29 0100");
     EXPECT_EQ(mail.Count("Disposition-Notification-To"), 0);
     const std::string id = mail.Header("Message-ID");
     EXPECT_EQ(id.rfind("<19990314202900.", 0), 0u) << id;
     EXPECT_NE(id.find("@host.example>"), std::string::npos) << id;
     EXPECT_NE(NewMailStamp(0, "h").messageId, NewMailStamp(0, "h").messageId);
     EXPECT_NE(NewMailStamp(0, "h").boundary, NewMailStamp(0, "h").boundary);
+}
+
+// ---- accounts and exposure ---------------------------------------------------------
+
+TEST(ParseAccounts, TakesHtpasswdBcryptLinesAndNamesTheLineOfAnyOther) {
+    const std::string ann = test::BcryptHash("secret");
+    const std::string bob = test::BcryptHash("other", "$2b$");
+    ASSERT_EQ(ann.size(), 60u);
+    struct Case {
+        std::string text;
+        std::vector<std::string> addresses; // read, when problem is empty
+        std::string problem;
+    };
+    const std::vector<Case> cases = {
+        {"ann@example.com:" + ann + "\n", {"ann@example.com"}, ""},
+        {"# accounts\n\n  \nann@example.com:" + ann + "\r\nBob@Example.org:" + bob,
+         {"ann@example.com", "Bob@Example.org"}, ""},
+        {"", {}, ""},
+        {"ann@example.com:$apr1$abcdefgh$0123456789abcdefghijkl\n", {}, "line 1: "},
+        {"\nann@example.com:$apr1$abcdefgh$0123456789abcdefghijkl\n", {}, "Apache MD5"},
+        {"ann@example.com:{SHA}W6ph5Mm5Pz8GgiULbPgzG37mj9g=", {}, "SHA-1"},
+        {"ann@example.com:abJnggxhB/yWI", {}, "DES crypt"},
+        {"ann@example.com:$6$salt$abc", {}, "SHA-2 crypt"},
+        {"ann@example.com:secret", {}, "plain-text"},
+        {"ann@example.com:" + ann.substr(0, 59), {}, "damaged bcrypt"},
+        {"ann@example.com:", {}, "is empty"},
+        {"ann@example.com " + ann, {}, "not of the form"},
+        {"ann:" + ann, {}, "not an e-mail address"},
+        {"Ann <ann@example.com>:" + ann, {}, "not an e-mail address"},
+        {"ann@example.com:" + ann + "\nANN@example.com:" + bob, {}, "line 2: ANN@example.com has"},
+    };
+    for (const auto& c : cases) {
+        std::vector<RelayAccount> accounts;
+        std::string problem;
+        const bool read = ParseAccounts(c.text, accounts, problem);
+        EXPECT_EQ(read, c.problem.empty()) << c.text << ": " << problem;
+        if (!c.problem.empty()) {
+            EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+            EXPECT_EQ(problem.find("secret"), std::string::npos) << problem;
+            continue;
+        }
+        std::vector<std::string> addresses;
+        for (const auto& account : accounts)
+            addresses.push_back(account.address);
+        EXPECT_EQ(addresses, c.addresses) << c.text;
+    }
+
+    std::vector<RelayAccount> accounts;
+    std::string problem;
+    ASSERT_TRUE(ParseAccounts("ann@example.com:" + ann, accounts, problem));
+    const RelayAccount* found = FindAccount(accounts, "ANN@example.COM");
+    ASSERT_NE(found, nullptr);
+    EXPECT_TRUE(PasswordMatches(found->hash, "secret"));
+    for (const char* wrong : {"Secret", "secret ", "", "secre"})
+        EXPECT_FALSE(PasswordMatches(found->hash, wrong)) << wrong;
+    EXPECT_FALSE(PasswordMatches(found->hash, std::string("secret\0x", 8)));
+    EXPECT_EQ(FindAccount(accounts, "bob@example.com"), nullptr);
+}
+
+TEST(ReadBasicAuthorization, SplitsAtTheFirstColon) {
+    struct Case {
+        std::string value;
+        bool read;
+        std::string user, password;
+    };
+    const std::vector<Case> cases = {
+        {"Basic YW5uQGV4YW1wbGUuY29tOnNlY3JldA==", true, "ann@example.com", "secret"},
+        {"basic  YTpiOmM=", true, "a", "b:c"},
+        {"Basic Og==", true, "", ""},
+        {"Bearer YTpi", false, "", ""},
+        {"Basic YWJj", false, "", ""}, // "abc": no colon
+        {"Basic ###", false, "", ""},
+        {"Basic", false, "", ""},
+    };
+    for (const auto& c : cases) {
+        std::string user, password;
+        EXPECT_EQ(ReadBasicAuthorization(c.value, user, password), c.read) << c.value;
+        if (c.read) {
+            EXPECT_EQ(user, c.user);
+            EXPECT_EQ(password, c.password);
+        }
+    }
+}
+
+TEST(ExposureProblem, OnlyLoopbackMayGoWithoutAccounts) {
+    struct Case {
+        const char* listen;
+        bool loopback;
+    };
+    const Case cases[] = {
+        {"127.0.0.1", true},  {"127.8.9.10", true},   {"localhost", true},
+        {"LocalHost", true},  {"::1", true},          {"[::1]", true},
+        {"::ffff:127.0.0.1", true}, {"0.0.0.0", false}, {"::", false},
+        {"192.168.1.5", false}, {"128.0.0.1", false}, {"relay.example.com", false},
+        {"127.1", false}, {"::ffff:10.0.0.1", false}, {"", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsLoopbackAddress(c.listen), c.loopback) << c.listen;
+        RelayOptions options;
+        options.listen = c.listen;
+        const std::string problem = ExposureProblem(options);
+        EXPECT_EQ(problem.empty(), c.loopback) << c.listen;
+        if (!c.loopback) {
+            EXPECT_NE(problem.find("--accounts"), std::string::npos) << problem;
+            EXPECT_NE(problem.find("--no-auth"), std::string::npos) << problem;
+            EXPECT_EQ(problem.find('\n'), std::string::npos) << problem;
+        }
+        options.accountsFile = "/etc/accounts";
+        EXPECT_TRUE(ExposureProblem(options).empty()) << c.listen;
+        // Beyond loopback, credentials over plain HTTP are warned about.
+        EXPECT_EQ(ExposureWarnings(options).size(), c.loopback ? 0u : 1u) << c.listen;
+        options.tlsCert = options.tlsKey = "/x";
+        EXPECT_TRUE(ExposureWarnings(options).empty()) << c.listen;
+        options.accountsFile.clear();
+        options.tlsCert.clear();
+        options.noAuth = true;
+        EXPECT_TRUE(ExposureProblem(options).empty()) << c.listen;
+    }
 }
 
 } // namespace

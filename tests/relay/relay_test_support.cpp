@@ -1,5 +1,10 @@
 #include "tests/relay/relay_test_support.h"
 
+#include <crypt.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
 #include <zlib.h>
 
 #include <arpa/inet.h>
@@ -9,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -195,11 +201,20 @@ std::string PostBody(const std::vector<std::string>& pHeaderLines, const std::st
 
 // ---- HTTP --------------------------------------------------------------------------
 
-HttpReply SendRaw(int pPort, const std::string& pRequest, bool pHalfClose) {
+HttpReply SendRaw(int pPort, const std::string& pRequest, bool pHalfClose, const char* pFrom) {
     HttpReply reply;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return reply;
+    if (pFrom) {
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        ::inet_pton(AF_INET, pFrom, &source.sin_addr);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+            ::close(fd);
+            return reply;
+        }
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -240,13 +255,83 @@ HttpReply SendRaw(int pPort, const std::string& pRequest, bool pHalfClose) {
 }
 
 HttpReply PostBytes(int pPort, const std::string& pBody, const std::string& pContentType,
-                    const std::string& pPath) {
+                    const std::string& pPath, const std::string& pExtraHead, const char* pFrom) {
     const std::string request = "POST " + pPath + " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                "User-Agent: BrisaMail Client\r\n"
+                                "User-Agent: BrisaMail Client\r\n" + pExtraHead +
                                 "Content-Type: " + pContentType + "\r\n" +
                                 "Content-Length: " + std::to_string(pBody.size()) + "\r\n\r\n" +
                                 pBody;
-    return SendRaw(pPort, request);
+    return SendRaw(pPort, request, false, pFrom);
+}
+
+std::string BasicAuthorization(const std::string& pUser, const std::string& pPassword) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::string text = pUser + ":" + pPassword;
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); i += 3) {
+        std::uint32_t n = std::uint32_t(static_cast<unsigned char>(text[i])) << 16;
+        if (i + 1 < text.size())
+            n |= std::uint32_t(static_cast<unsigned char>(text[i + 1])) << 8;
+        if (i + 2 < text.size())
+            n |= std::uint32_t(static_cast<unsigned char>(text[i + 2]));
+        out += kAlphabet[(n >> 18) & 63];
+        out += kAlphabet[(n >> 12) & 63];
+        out += i + 1 < text.size() ? kAlphabet[(n >> 6) & 63] : '=';
+        out += i + 2 < text.size() ? kAlphabet[n & 63] : '=';
+    }
+    return "Authorization: Basic " + out + "\r\n";
+}
+
+// ---- accounts and certificates -------------------------------------------------------
+
+std::string BcryptHash(const std::string& pPassword, const char* pPrefix) {
+    char setting[CRYPT_GENSALT_OUTPUT_SIZE];
+    if (!::crypt_gensalt_rn(pPrefix, 5, nullptr, 0, setting, sizeof setting))
+        return {};
+    crypt_data data{};
+    const char* hash = ::crypt_rn(pPassword.c_str(), setting, &data, sizeof data);
+    return hash && hash[0] != '*' ? std::string(hash) : std::string();
+}
+
+bool MakeCertificate(const std::string& pCertPath, const std::string& pKeyPath) {
+    EVP_PKEY* key = EVP_EC_gen("P-256");
+    X509* cert = X509_new();
+    bool ok = key && cert;
+    if (ok) {
+        ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+        X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
+        X509_gmtime_adj(X509_getm_notAfter(cert), 3600L * 24);
+        X509_set_pubkey(cert, key);
+        X509_NAME* name = X509_get_subject_name(cert);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                                   reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+        X509_set_issuer_name(cert, name);
+        X509V3_CTX context;
+        X509V3_set_ctx_nodb(&context);
+        X509V3_set_ctx(&context, cert, cert, nullptr, nullptr, 0);
+        const std::pair<const char*, const char*> extensions[] = {
+            {"subjectAltName", "IP:127.0.0.1"}, {"basicConstraints", "critical,CA:TRUE"}};
+        for (const auto& [extName, value] : extensions) {
+            X509_EXTENSION* extension = X509V3_EXT_conf(nullptr, &context, extName, value);
+            ok = ok && extension && X509_add_ext(cert, extension, -1) == 1;
+            X509_EXTENSION_free(extension);
+        }
+        ok = ok && X509_sign(cert, key, EVP_sha256()) > 0;
+    }
+    if (ok) {
+        FILE* certFile = std::fopen(pCertPath.c_str(), "w");
+        FILE* keyFile = std::fopen(pKeyPath.c_str(), "w");
+        ok = certFile && keyFile && PEM_write_X509(certFile, cert) == 1 &&
+             PEM_write_PrivateKey(keyFile, key, nullptr, nullptr, 0, nullptr, nullptr) == 1;
+        if (certFile)
+            std::fclose(certFile);
+        if (keyFile)
+            std::fclose(keyFile);
+    }
+    X509_free(cert);
+    EVP_PKEY_free(key);
+    return ok;
 }
 
 // ---- SMTP server ------------------------------------------------------------------
@@ -366,7 +451,9 @@ void SmtpServer::Talk(int pSocket) {
                 pos = eol;
             }
             record([&](SmtpSession& pSession) { pSession.data = plain; });
-            say(m_Mode == Mode::RefuseData ? "550 5.7.1 message refused" : "250 OK queued");
+            say(m_Mode == Mode::RefuseData   ? "550 5.7.1 message refused"
+                : m_Mode == Mode::DeferData ? "451 4.3.0 try again later"
+                                            : "250 OK queued");
         } else if (verb == "QUIT") {
             record([&](SmtpSession& pSession) { pSession.quit = true; });
             say("221 bye");

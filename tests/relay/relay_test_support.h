@@ -58,12 +58,26 @@ struct HttpReply {
 // Sends pRequest as it stands on a new connection to 127.0.0.1:pPort, then
 // (with pHalfClose) shuts the sending side, and reads the answer until the
 // server closes the connection (10 s at most).
-HttpReply SendRaw(int pPort, const std::string& pRequest, bool pHalfClose = false);
+// pFrom: the loopback address to send from (127.0.0.1 when null).
+HttpReply SendRaw(int pPort, const std::string& pRequest, bool pHalfClose = false,
+                  const char* pFrom = nullptr);
 
-// A POST with the given Content-Type and a correct Content-Length.
+// A POST with the given Content-Type and a correct Content-Length;
+// pExtraHead: more header lines, each ending with CR LF.
 HttpReply PostBytes(int pPort, const std::string& pBody,
                     const std::string& pContentType = "multipart/form-data; boundary=------BrisaPost",
-                    const std::string& pPath = "/post");
+                    const std::string& pPath = "/post", const std::string& pExtraHead = {},
+                    const char* pFrom = nullptr);
+
+// "Authorization: Basic ..." with its CR LF.
+std::string BasicAuthorization(const std::string& pUser, const std::string& pPassword);
+
+// ---- accounts and certificates -------------------------------------------------------
+
+// A bcrypt hash of pPassword as "htpasswd -B" writes it (cost 5).
+std::string BcryptHash(const std::string& pPassword, const char* pPrefix = "$2y$");
+// A self-signed certificate for 127.0.0.1 and its key, PEM files.
+bool MakeCertificate(const std::string& pCertPath, const std::string& pKeyPath);
 
 // ---- a small SMTP server -------------------------------------------------------------
 
@@ -79,7 +93,8 @@ public:
     enum class Mode {
         Accept,        // takes every message
         RefuseRecipient, // 550 for RCPT
-        RefuseData     // 550 after the message
+        RefuseData,    // 550 after the message
+        DeferData      // 451 after the message
     };
     explicit SmtpServer(Mode pMode);
     ~SmtpServer();

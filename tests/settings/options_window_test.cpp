@@ -255,9 +255,9 @@ TEST_F(OptionsWindow, ApplyWritesEverySettingInOrderAndDisablesItself) {
     EXPECT_EQ(store->MyNote(), "Hello");
     EXPECT_EQ(store->PlaySounds(), "0");
     EXPECT_EQ(store->Autorun(), "1");
-    EXPECT_EQ(RunCommand(), ProgramFolder() + "/brisamail 1");
+    EXPECT_EQ(RunCommand(), ProgramExecutable() + " 1");
     ASSERT_FALSE(fakes.autostart.commands.empty());
-    EXPECT_EQ(fakes.autostart.commands.back(), ProgramFolder() + "/brisamail 1");
+    EXPECT_EQ(fakes.autostart.commands.back(), ProgramExecutable() + " 1");
     EXPECT_EQ(store->AddressBook(), "LDIF file\t" + Books() + "/b/people.ldif");
     EXPECT_TRUE(fakes.messageBox.shown.empty());
 }

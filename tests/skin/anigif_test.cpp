@@ -58,6 +58,24 @@ TEST_F(AniGif, StartAnimatesUntilStopAndFrameOneRestsOnTheFirstPicture) {
     EXPECT_EQ(control.CurrentFrame(), rested);
 }
 
+TEST_F(AniGif, KeepsGoingRoundUntilStopped) {
+    ASSERT_TRUE(control.LoadFile(path));
+    std::vector<int> shown;
+    QObject::connect(control.movie(), &QMovie::frameChanged, [&](int frame) { shown.push_back(frame); });
+    control.Start();
+    auto rounds = [&] {
+        int wraps = 0;
+        for (size_t i = 1; i < shown.size(); ++i) wraps += shown[i] == 0 && shown[i - 1] == 3;
+        return wraps;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(rounds() >= 2, 5000);
+    EXPECT_TRUE(control.IsRunning());
+    // The first frame comes round as it was drawn, not blank.
+    control.Stop();
+    control.SetFrame(1);
+    EXPECT_EQ(control.movie()->currentImage().pixel(0, 0), qRgb(255, 0, 0));
+}
+
 TEST_F(AniGif, AFileThatIsNoPictureFailsAndKeepsTheOldOne) {
     ASSERT_TRUE(control.LoadFile(path));
     const std::string broken = env.Path("broken.gif");

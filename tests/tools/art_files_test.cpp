@@ -79,7 +79,8 @@ TEST_F(ArtFiles, AnimatedPicturesDecodeWithTheirSizesAndFrames) {
     };
     for (const Expected& gif :
          {Expected{"logo.gif", QSize(47, 45)}, Expected{"zovid.gif", QSize(88, 31)},
-          Expected{"brisa_banner.gif", QSize(468, 60)}}) {
+          Expected{"brisa_banner.gif", QSize(468, 60)}, Expected{"00000407/zovid.gif", QSize(88, 31)},
+          Expected{"00000407/brisa_banner.gif", QSize(468, 60)}}) {
         SCOPED_TRACE(gif.name);
         const auto decoded = DecodeGif(File(gif.name));
         ASSERT_TRUE(decoded.ok);
