@@ -193,8 +193,8 @@ TEST(VCardLines, BinaryJunkAndOverlongLinesAreSkipped) {
 
 // ---- large inputs ---------------------------------------------------------------------
 
-TEST(VCardLarge, TenMegabyteHostileShapesStayLinear) {
-    const std::size_t size = 10u << 20;
+TEST(VCardLarge, MegabytesOfHostileShapesStayLinear) {
+    const std::size_t size = 4u << 20; // quadratic reading would take hours here
     // One line without an end.
     const std::string noEnd = "BEGIN:VCARD\nFN:" + std::string(size, 'x');
     // Quoted-printable soft breaks, one per line, after a long name part.
