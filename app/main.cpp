@@ -2,6 +2,7 @@
 #include "app/composition.h"
 
 #include "platform/icons.h"
+#include "platform/linux/display_check.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     // The windows follow the display's dpi themselves (large-font layout).
     if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING"))
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    if (!brisa::CheckDisplay(argc, argv)) return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName("brisamail");
     QApplication::setApplicationDisplayName("BrisaMail");

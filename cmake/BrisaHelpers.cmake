@@ -2,6 +2,9 @@
 
 add_library(brisa_options INTERFACE)
 target_compile_options(brisa_options INTERFACE -Wall -Wextra -Wpedantic -Wno-unused-parameter)
+# Buffer-overflow checks of the C library where the compiler can see sizes
+# (they need optimisation, so not in Debug builds).
+target_compile_definitions(brisa_options INTERFACE $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
 if(BRISA_WERROR)
   target_compile_options(brisa_options INTERFACE -Werror)
 endif()

@@ -44,4 +44,6 @@ QIcon ProgramIcon(const std::string& pName) {
     return icon;
 }
 
+QImage ProgramIconImage(int pSize) { return DrawIcon(pSize, false).toImage(); }
+
 } // namespace brisa
