@@ -89,20 +89,6 @@ TEST_F(LoadAddressBookTest, UnknownLabelAppendsTheNoticeRow) {
     EXPECT_EQ(list.Rows(), (Rows{"old\trow@x", "Please choose an address book\t"}));
 }
 
-TEST_F(LoadAddressBookTest, EmptyLabelsNeverMatch) {
-    Choose("", ldif);
-    cKindLabels untranslated; // the language table had none of the six texts
-    LoadAddressBook(list, untranslated);
-    EXPECT_EQ(list.Rows(), (Rows{"old\trow@x", "Please choose an address book\t"}));
-}
-
-TEST_F(LoadAddressBookTest, WithoutTheNoticeTextNothingIsAdded) {
-    Translation.Clear();
-    Choose("Unknown", ldif);
-    LoadAddressBook(list, Labels());
-    EXPECT_EQ(list.Rows(), (Rows{"old\trow@x"}));
-}
-
 TEST_F(LoadAddressBookTest, MissingPathOrFileLeavesTheListAsItIs) {
     settings.Store().AddressBook("");
     LoadAddressBook(list, Labels());
@@ -140,23 +126,6 @@ TEST_F(FillBookListTest, OneRowPerKnownPathSortedByKind) {
     EXPECT_EQ(books.selected, -1);
 }
 
-TEST_F(FillBookListTest, SelectsTheRowOfTheChosenBook) {
-    settings.Store().KnownAddressBooks("/h/one.ldif\t/h/two.ldif\t");
-    settings.Store().AddressBook("ldif\t/H/TWO.ldif");
-    EXPECT_EQ(FillBookList(Labels()).selected, 1);
-    settings.Store().AddressBook("LDIF\t/h/three.ldif");
-    EXPECT_EQ(FillBookList(Labels()).selected, -1);
-    settings.Store().AddressBook("LDIF");
-    EXPECT_EQ(FillBookList(Labels()).selected, -1); // no path: nothing selected
-}
-
-TEST_F(FillBookListTest, StopsAtTheFirstEmptyPath) {
-    settings.Store().KnownAddressBooks("/a.pst\t\t/b.pst\t");
-    EXPECT_EQ(FillBookList(Labels()).rows, (Rows{"Outlook\t/a.pst"}));
-    settings.Store().KnownAddressBooks("");
-    EXPECT_TRUE(FillBookList(Labels()).rows.empty());
-}
-
 TEST_F(FillBookListTest, HandEditedPathGetsTheLabelOfTheTextItContains) {
     settings.Store().KnownAddressBooks("/x/notes.txt\t/x/old.wab.bak\t");
     EXPECT_EQ(FillBookList(Labels()).rows,
@@ -172,17 +141,6 @@ TEST(KindLabels, FileNameDecidesBeforeTheFolders) {
     EXPECT_EQ(KindLabelOf("/x/NNDBASE.TXT", k), "Nicknames");
     EXPECT_EQ(KindLabelOf("/x/addrbk.lst.old", k), "Netscape AddrBk"); // contains rule
     EXPECT_EQ(KindLabelOf("/x/readme", k), "");
-}
-
-TEST(KindLabels, TakenFromTheLanguageTable) {
-    Translation.Clear();
-    Translation.Add(cString{"opt0005", "A"});
-    Translation.Add(cString{"opt0035", "L"});
-    const cKindLabels k = KindLabelsFromLanguage();
-    EXPECT_EQ(k.AddrBkList, "A");
-    EXPECT_EQ(k.Ldif, "L");
-    EXPECT_EQ(k.Wab, "");
-    Translation.Clear();
 }
 
 } // namespace

@@ -471,6 +471,7 @@ TEST_F(MainWindowShell, TheTrayMenuAnswersWhileTheOptionsWindowIsOpen) {
     services.modal = &modal;
     window = std::make_unique<frmMM>(services, "");
     window->Form_Load();
+    window->FinishStartUp();
     frmMM& w = *window;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     // The tray icon's own window belongs to no other window, like this one.

@@ -111,35 +111,6 @@ TEST(FuzzRegression, VCardsDoNotDependOnHowTheInputIsCut) {
             EXPECT_GE(static_cast<unsigned char>(c), 0x20u);
 }
 
-// ---- address books whose counts and offsets lie ------------------------------------
-
-std::string Le32(uint32_t pValue) {
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[static_cast<size_t>(i)] = static_cast<char>(pValue >> (8 * i));
-    return bytes;
-}
-
-TEST(FuzzRegression, BooksWithImpossibleCountsAndOffsetsGiveNoRows) {
-    std::string wab(100, '\0');
-    wab.replace(20, 4, Le32(0xFFFFFFFF));
-    wab.replace(48, 4, Le32(0xFFFFFFF0)); // name table far beyond the end
-    wab.replace(96, 4, Le32(60));         // address table inside the header
-    cAddressList list;
-    ReadWabFile(cMemorySource(wab), list);
-    EXPECT_EQ(list.Count(), 0u);
-
-    std::string nab(358, '\0');
-    nab[356] = '\xFF';
-    nab[357] = '\xFF'; // base 65535, past the end
-    ReadNabFile(cMemorySource(nab), list);
-    EXPECT_EQ(list.Count(), 0u);
-
-    // A record without any zero byte after its name or address.
-    ReadAddrBkList(cMemorySource(std::string(1658 * 2, 'x')), list);
-    EXPECT_EQ(list.Count(), 0u);
-}
-
 TEST(FuzzRegression, TextBooksWithBrokenValuesKeepTheGoodRows) {
     cAddressList list;
     ReadLdifFile(cMemorySource("dn: a\rcn:: ====\rmail:: YUBiLmM=\rdn: b\ncn:: QW5u\nmail: a@b.c\n"

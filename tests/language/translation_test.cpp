@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 
 namespace brisa {
 namespace {
@@ -43,234 +42,100 @@ protected:
 
 // ---- choosing the file -------------------------------------------------
 
-TEST_F(LoadLanguageTest, SystemLanguageWithItsOwnFileReadsThatFile) {
-    WriteLanguageFile(env, "00000409", "mm0063\tRecord\r\n");
-    WriteLanguageFile(env, "00000407", "mm0063\tAufnahme\r\n");
-    system.languageId = 0x0407;
-    LoadLanguage(system, env.ProgramFolder());
-    EXPECT_EQ(gLanguageId, "00000407");
-    EXPECT_EQ(Tr("mm0063"), "Aufnahme");
-}
-
-TEST_F(LoadLanguageTest, SubLanguageWithoutFileFallsBackToPrimaryLanguage) {
-    WriteLanguageFile(env, "00000409", "mm0063\tRecord\r\n");
-    WriteLanguageFile(env, "00000407", "mm0063\tAufnahme\r\n");
-    system.languageId = 0x0807; // German, Switzerland
-    LoadLanguage(system, env.ProgramFolder());
-    EXPECT_EQ(gLanguageId, "00000407");
-    EXPECT_EQ(Tr("mm0063"), "Aufnahme");
-}
-
-TEST_F(LoadLanguageTest, SubLanguageWithItsOwnFileIsPreferredOverPrimary) {
-    WriteLanguageFile(env, "00000407", "mm0063\tAufnahme\r\n");
-    WriteLanguageFile(env, "00000C07", "mm0063\tAufnahme (AT)\r\n");
-    system.languageId = 0x0C07;
-    LoadLanguage(system, env.ProgramFolder());
-    EXPECT_EQ(gLanguageId, "00000C07");
-    EXPECT_EQ(Tr("mm0063"), "Aufnahme (AT)");
-}
-
-TEST_F(LoadLanguageTest, LanguageWithoutAnyFileFallsBackToEnglish) {
-    WriteLanguageFile(env, "00000409", "mm0063\tRecord\r\n");
-    WriteLanguageFile(env, "00000407", "mm0063\tAufnahme\r\n");
-    system.languageId = 0x0411; // Japanese
-    LoadLanguage(system, env.ProgramFolder());
-    EXPECT_EQ(gLanguageId, "00000409");
-    EXPECT_EQ(Tr("mm0063"), "Record");
-}
-
-TEST_F(LoadLanguageTest, UnknownSystemLanguageMeansEnglish) {
-    WriteLanguageFile(env, "00000409", "mm0063\tRecord\r\n");
-    system.languageId = 0;
-    LoadLanguage(system, env.ProgramFolder());
-    EXPECT_EQ(gLanguageId, "00000409");
-    EXPECT_EQ(Tr("mm0063"), "Record");
-}
-
-TEST_F(LoadLanguageTest, MissingEnglishFileLeavesTheTableEmpty) {
-    system.languageId = 0x0411;
-    LoadLanguage(system, env.ProgramFolder());
-    EXPECT_EQ(gLanguageId, "00000409");
-    EXPECT_EQ(Translation.Count(), 0u);
-    EXPECT_FALSE(Tr("mm0063").has_value());
-}
-
-TEST_F(LoadLanguageTest, MissingProgramFolderLeavesTheTableEmpty) {
-    system.languageId = 0x0407;
-    LoadLanguage(system, env.Path("does/not/exist"));
-    EXPECT_EQ(gLanguageId, "00000409");
-    EXPECT_EQ(Translation.Count(), 0u);
-}
-
-TEST_F(LoadLanguageTest, FolderInPlaceOfTheFileIsNotTakenForIt) {
-    WriteLanguageFile(env, "00000409", "mm0063\tRecord\r\n");
+// The system's language, else its primary language, else English; a file
+// of the language's own country before the primary one.
+TEST_F(LoadLanguageTest, ChoosesTheFileOfTheSystemsLanguage) {
+    struct Case {
+        uint16_t system;
+        std::vector<const char*> files; // ids that have a file with "mm0063\t<id>"
+        const char* chosen;
+        const char* text; // "" no table
+    };
+    const std::vector<Case> cases = {
+        {0x0407, {"00000409", "00000407"}, "00000407", "00000407"},
+        {0x0807, {"00000409", "00000407"}, "00000407", "00000407"}, // German, Switzerland
+        {0x0C07, {"00000407", "00000C07"}, "00000C07", "00000C07"},
+        {0x0411, {"00000409", "00000407"}, "00000409", "00000409"}, // Japanese
+        {0, {"00000409"}, "00000409", "00000409"},
+        {0x0411, {}, "00000409", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.system);
+        TempEnv folder;
+        for (const char* id : c.files)
+            WriteLanguageFile(folder, id, std::string("mm0063\t") + id + "\r\n");
+        system.languageId = c.system;
+        LoadLanguage(system, folder.ProgramFolder());
+        EXPECT_EQ(gLanguageId, c.chosen);
+        EXPECT_EQ(Tr("mm0063").value_or(""), c.text);
+    }
+    // A folder in the place of the file is not taken for it; loading again
+    // replaces the earlier table.
+    WriteLanguageFile(env, "00000409", "mm0063\tRecord\r\nmm0064\tPlay\r\n");
     WriteFile(env.Path("lang/00000407.txt/keep"), "x");
     system.languageId = 0x0407;
     LoadLanguage(system, env.ProgramFolder());
     EXPECT_EQ(gLanguageId, "00000409");
-    EXPECT_EQ(Tr("mm0063"), "Record");
-}
-
-TEST_F(LoadLanguageTest, LoadingAgainReplacesTheEarlierTable) {
-    WriteLanguageFile(env, "00000409", "mm0063\tRecord\r\nmm0064\tPlay\r\n");
-    WriteLanguageFile(env, "00000407", "mm0063\tAufnahme\r\n");
-    system.languageId = 0x0409;
-    LoadLanguage(system, env.ProgramFolder());
-    system.languageId = 0x0407;
+    WriteLanguageFile(env, "00000C07", "mm0063\tAufnahme\r\n");
+    system.languageId = 0x0C07;
     LoadLanguage(system, env.ProgramFolder());
     EXPECT_EQ(Tr("mm0063"), "Aufnahme");
     EXPECT_FALSE(Tr("mm0064").has_value());
 }
 
 TEST_F(LoadLanguageTest, Windows1252BytesBecomeUtf8) {
-    WriteLanguageFile(env, "00000407",
-                      "opt0003\t\xDC"
-                      "bernehmen\r\n"                      // Ü
-                      "mm0069\tEmpfangsbest\xE4tigung\r\n" // ä
-                      "mm0075\tSchlie\xDF"
-                      "en\r\n"                            // ß
-                      "mm0001\t\xC4 \x80 \x84x\x93\r\n"); // Ä € „ “
+    std::string bytes = "opt0003\t\xDC"
+                        "bernehmen\r\nmm0001\t\xC4 \x80 \x84x\x93\r\n" // Ü; Ä € „ “
+                        "mm0002\t\x92\x96\x9F\r\n";                    // ’ – Ÿ
+    for (int i = 0; i < 256; ++i)
+        bytes += static_cast<char>(i); // and a line of every byte
+    bytes += "\r\nmm0036\tstill read\r\n";
+    WriteLanguageFile(env, "00000407", bytes);
     system.languageId = 0x0407;
     LoadLanguage(system, env.ProgramFolder());
     EXPECT_EQ(Tr("opt0003"), "\xC3\x9C"
                              "bernehmen");
-    EXPECT_EQ(Tr("mm0069"), "Empfangsbest\xC3\xA4tigung");
-    EXPECT_EQ(Tr("mm0075"), "Schlie\xC3\x9F"
-                            "en");
     EXPECT_EQ(Tr("mm0001"), "\xC3\x84 \xE2\x82\xAC \xE2\x80\x9Ex\xE2\x80\x9C");
-}
-
-// ---- LanguageId --------------------------------------------------------
-
-TEST(LanguageIdTest, FormatsAsEightUpperCaseHexDigits) {
-    FakeSystemInfo system;
-    system.languageId = 0x0409;
-    EXPECT_EQ(LanguageId(system), "00000409");
-    system.languageId = 0x0C07;
-    EXPECT_EQ(LanguageId(system), "00000C07");
-    system.languageId = 0xFFFF;
-    EXPECT_EQ(LanguageId(system), "0000FFFF");
-}
-
-TEST(LanguageIdTest, UnknownLanguageGivesEmptyText) {
-    FakeSystemInfo system;
-    system.languageId = 0;
-    EXPECT_EQ(LanguageId(system), "");
+    EXPECT_EQ(Tr("mm0002"), "\xE2\x80\x99\xE2\x80\x93\xC5\xB8");
+    EXPECT_EQ(Tr("mm0036"), "still read");
 }
 
 // ---- reading lines -----------------------------------------------------
 
-TEST(ParseLanguageTextTest, CommentsAndBlankLinesAreSkipped) {
-    cTranslation table;
-    ParseLanguageText("' a comment\r\n"
-                      "   ' a comment after blanks\r\n"
-                      "\r\n"
-                      "     \r\n"
-                      "mm0036\tReady\r\n",
-                      table);
-    EXPECT_EQ(table.Count(), 1u);
-    EXPECT_EQ(TextOf(table, "mm0036"), "Ready");
-}
-
-TEST(ParseLanguageTextTest, OnlyTheTextBeforeASecondTabCounts) {
-    cTranslation table;
-    ParseLanguageText("mm0036\tfirst text\tsecond text\r\n", table);
-    EXPECT_EQ(TextOf(table, "mm0036"), "first text");
-}
-
-TEST(ParseLanguageTextTest, ApostropheInsideTheTextStays) {
-    cTranslation table;
-    ParseLanguageText("mm0036\tIt's ready 'now'\r\n", table);
-    EXPECT_EQ(TextOf(table, "mm0036"), "It's ready 'now'");
-}
-
-TEST(ParseLanguageTextTest, KeysIgnoreLetterCase) {
-    cTranslation table;
-    ParseLanguageText("MM0036\tupper\r\n", table);
-    EXPECT_EQ(TextOf(table, "mm0036"), "upper");
-    EXPECT_EQ(TextOf(table, "Mm0036"), "upper");
-    ASSERT_NE(table.Find("mm0036"), nullptr);
-    EXPECT_EQ(table.Find("mm0036")->Id, "MM0036"); // the id as written is kept
-}
-
-TEST(ParseLanguageTextTest, FirstLineOfAnIdWins) {
-    cTranslation table;
-    ParseLanguageText("mm0036\tfirst\r\nmm0036\tsecond\r\nMM0036\tthird\r\n", table);
-    EXPECT_EQ(table.Count(), 1u);
-    EXPECT_EQ(TextOf(table, "mm0036"), "first");
-}
-
-TEST(ParseLanguageTextTest, IdWithoutTabGivesEmptyText) {
-    cTranslation table;
-    ParseLanguageText("mm0036\r\n  mm0037   \r\n", table);
-    EXPECT_EQ(table.Count(), 2u);
-    EXPECT_EQ(TextOf(table, "mm0036"), "");
-    EXPECT_EQ(TextOf(table, "mm0037"), "");
-}
-
-TEST(ParseLanguageTextTest, BlanksAreTrimmedButTabsAreNot) {
-    cTranslation table;
-    ParseLanguageText("   mm0036   \t   some text   \r\n" // blanks around id and text
-                      "mm0037\t\tafter two tabs\r\n"      // empty text before the 2nd TAB
-                      "\tmm0038\ttext\r\n"                // a leading TAB makes the id empty
-                      "mm0039\ttext\t\r\n",               // a trailing TAB ends the text
-                      table);
-    EXPECT_EQ(TextOf(table, "mm0036"), "some text");
-    EXPECT_EQ(TextOf(table, "mm0037"), "");
-    EXPECT_EQ(TextOf(table, "mm0038"), "<missing>");
-    EXPECT_EQ(TextOf(table, ""), "mm0038");
-    EXPECT_EQ(TextOf(table, "mm0039"), "text");
-}
-
-TEST(ParseLanguageTextTest, LineFeedOnlyLinesWork) {
-    cTranslation table;
-    ParseLanguageText("' comment\nmm0036\tone\nmm0037\ttwo", table);
-    EXPECT_EQ(table.Count(), 2u);
-    EXPECT_EQ(TextOf(table, "mm0036"), "one");
-    EXPECT_EQ(TextOf(table, "mm0037"), "two"); // last line without a line end
-}
-
-TEST(ParseLanguageTextTest, EmptyInputGivesEmptyTable) {
-    cTranslation table;
-    ParseLanguageText("", table);
-    EXPECT_EQ(table.Count(), 0u);
-}
-
-TEST(ParseLanguageTextTest, BinaryGarbageDoesNotStopGoodLines) {
-    std::string bytes("mm0036\tbefore\r\n", 15);
-    bytes += std::string("\x00\x01\xFF\x81\x8D\x8F\x90\x9D\t\t\x00\r\r\n", 14);
-    bytes += std::string(3, '\0') + "\r\n";
-    bytes += "mm0037\tafter\r\n";
-    cTranslation table;
-    ParseLanguageText(bytes, table);
-    EXPECT_EQ(TextOf(table, "mm0036"), "before");
-    EXPECT_EQ(TextOf(table, "mm0037"), "after");
-}
-
-TEST(ParseLanguageTextTest, RandomBytesNeverCrash) {
-    std::mt19937 random(1234);
-    std::uniform_int_distribution<int> byte(0, 255);
-    for (int round = 0; round < 200; ++round) {
-        std::string bytes(static_cast<size_t>(random() % 4096), '\0');
-        for (auto& c : bytes)
-            c = static_cast<char>(byte(random));
+TEST(ParseLanguageTextTest, Lines) {
+    struct Case {
+        std::string text;
+        std::vector<std::pair<const char*, const char*>> found; // id, text ("<missing>" none)
+    };
+    const std::vector<Case> cases = {
+        {"' a comment\r\n   ' after blanks\r\n\r\n     \r\nmm0036\tReady\r\n",
+         {{"mm0036", "Ready"}, {"' a comment", "<missing>"}}},
+        {"mm0036\tfirst text\tsecond text\r\n", {{"mm0036", "first text"}}},
+        {"mm0036\tIt's ready 'now'\r\n", {{"mm0036", "It's ready 'now'"}}},
+        {"MM0036\tupper\r\n", {{"mm0036", "upper"}, {"Mm0036", "upper"}}},
+        {"mm0036\tfirst\r\nmm0036\tsecond\r\nMM0036\tthird\r\n", {{"mm0036", "first"}}},
+        {"mm0036\r\n  mm0037   \r\n", {{"mm0036", ""}, {"mm0037", ""}}},
+        {"   mm0036   \t   some text   \r\nmm0037\t\tafter two "
+         "tabs\r\n\tmm0038\ttext\r\nmm0039\ttext\t\r\n",
+         {{"mm0036", "some text"},
+          {"mm0037", ""},
+          {"mm0038", "<missing>"},
+          {"", "mm0038"},
+          {"mm0039", "text"}}},
+        {"' comment\nmm0036\tone\nmm0037\ttwo", {{"mm0036", "one"}, {"mm0037", "two"}}},
+        {std::string("mm0036\tbefore\r\n\x00\x01\xFF\x81\x8D\x8F\x90\x9D\t\t\x00\r\r\n\0\0\0\r\nmm0"
+                     "037\tafter\r\n",
+                     48),
+         {{"mm0036", "before"}, {"mm0037", "after"}}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
         cTranslation table;
-        ParseLanguageText(bytes, table);
-        // Every entry came from one line, so there are never more entries
-        // than line ends plus one.
-        const auto lines = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
-        EXPECT_LE(table.Count(), lines);
+        ParseLanguageText(c.text, table);
+        for (const auto& [id, text] : c.found)
+            EXPECT_EQ(TextOf(table, id), text) << id;
     }
-}
-
-TEST_F(LoadLanguageTest, DamagedFileLoadsWithoutCrashing) {
-    std::string bytes(std::string("\xEF\xBB\xBFmm0001\tx\r\n", 13));
-    for (int i = 0; i < 256; ++i)
-        bytes += static_cast<char>(i);
-    bytes += "\r\nmm0036\tstill read\r\n";
-    WriteLanguageFile(env, "00000409", bytes);
-    LoadLanguage(system, env.ProgramFolder());
-    EXPECT_EQ(Tr("mm0036"), "still read");
 }
 
 // ---- lookup ------------------------------------------------------------
@@ -282,15 +147,8 @@ TEST(TrTest, MissingIdGivesNothingAndEmptyTextIsAText) {
     ASSERT_TRUE(Tr("mm0037").has_value());
     EXPECT_EQ(*Tr("mm0037"), "");
     EXPECT_FALSE(Tr("mm9999").has_value());
+    EXPECT_FALSE(Translation.Add({"MM0036", "Again"}));
     Translation.Clear();
-}
-
-TEST(cTranslationTest, AddRefusesASecondEntryUnderTheSameKey) {
-    cTranslation table;
-    EXPECT_TRUE(table.Add({"opt0001", "OK"}));
-    EXPECT_FALSE(table.Add({"OPT0001", "Okay"}));
-    EXPECT_EQ(table.Count(), 1u);
-    EXPECT_EQ(TextOf(table, "opt0001"), "OK");
 }
 
 } // namespace

@@ -97,9 +97,7 @@ protected:
     MciInterpreter mci{[this] { return std::make_unique<FakeWaveBackend>(audio); }};
     QTemporaryDir dir;
 
-    std::string Path(const std::string& pName) {
-        return dir.path().toStdString() + "/" + pName;
-    }
+    std::string Path(const std::string& pName) { return dir.path().toStdString() + "/" + pName; }
     void OpenA() { ASSERT_EQ(mci.Send("open new type waveaudio alias a"), 0u); }
     std::string RecordingOf(const std::string& pAlias) {
         const PcmBuffer* pcm = mci.Recording(pAlias);
@@ -118,8 +116,8 @@ uint32_t Le32(const std::string& pBytes, size_t pAt) {
     return value;
 }
 uint32_t Le16(const std::string& pBytes, size_t pAt) {
-    return static_cast<unsigned char>(pBytes[pAt]) |
-           static_cast<unsigned char>(pBytes[pAt + 1]) << 8;
+    return static_cast<unsigned char>(pBytes[pAt]) | static_cast<unsigned char>(pBytes[pAt + 1])
+                                                         << 8;
 }
 
 // The header the device writes: RIFF/WAVE, PCM fmt, then data of pData bytes.
@@ -155,11 +153,6 @@ TEST_F(MciInterpreterTest, VerbsKeywordsAndAliasIgnoreCaseAndExtraBlanks) {
     EXPECT_EQ(mci.Recording("brisamsg"), nullptr);
 }
 
-TEST_F(MciInterpreterTest, OpenTakesTypeAndAliasInEitherOrder) {
-    EXPECT_EQ(mci.Send("open new alias b type waveaudio"), 0u);
-    EXPECT_NE(mci.Recording("B"), nullptr);
-}
-
 TEST_F(MciInterpreterTest, QuotedPathMayHoldBlanks) {
     OpenA();
     ASSERT_EQ(mci.Send("record a overwrite"), 0u);
@@ -177,6 +170,7 @@ TEST_F(MciInterpreterTest, MalformedCommandsGiveTheirMciCodes) {
     OpenA();
     const std::vector<std::pair<std::string, uint32_t>> cases = {
         {"", MCIERR_MISSING_COMMAND_STRING},
+        {std::string("stop a\0 garbage", 15), 0}, // the command ends at a NUL
         {" \t ", MCIERR_MISSING_COMMAND_STRING},
         {"rewind a", MCIERR_UNRECOGNIZED_COMMAND},
         {"status a mode", MCIERR_UNRECOGNIZED_COMMAND},
@@ -226,11 +220,6 @@ TEST_F(MciInterpreterTest, MalformedCommandsGiveTheirMciCodes) {
     EXPECT_EQ(mci.Send("close a"), 0u);
 }
 
-TEST_F(MciInterpreterTest, CommandEndsAtNulCharacter) {
-    OpenA();
-    EXPECT_EQ(mci.Send(std::string("stop a\0 garbage", 15)), 0u);
-}
-
 // --- Devices and states ----------------------------------------------------
 
 TEST_F(MciInterpreterTest, EveryVerbOnUnknownAliasIsInvalidDeviceName) {
@@ -248,8 +237,7 @@ TEST_F(MciInterpreterTest, UnusableDeviceFailsToOpenWithItsReason) {
     audio.probeOk = false;
     EXPECT_EQ(mci.Send("open new type waveaudio alias brisamsg"), MCIERR_DEVICE_NOT_READY);
     std::string text = mci.ErrorText(MCIERR_DEVICE_NOT_READY);
-    EXPECT_NE(text.find("No usable wave-audio input or output device was found"),
-              std::string::npos)
+    EXPECT_NE(text.find("No usable wave-audio input or output device was found"), std::string::npos)
         << text;
     EXPECT_NE(text.find("the test microphone is unplugged"), std::string::npos) << text;
     // The alias was not taken: what the program sends next fails as MCI does.
@@ -304,24 +292,6 @@ TEST_F(MciInterpreterTest, OverwriteDiscardsTheRecording) {
     EXPECT_EQ(RecordingOf("a"), "xy");
 }
 
-TEST_F(MciInterpreterTest, RecordWhileRecordingGoesOn) {
-    OpenA();
-    ASSERT_EQ(mci.Send("record a overwrite"), 0u);
-    audio.Capture("ab");
-    EXPECT_EQ(mci.Send("record a"), 0u);
-    audio.Capture("cd");
-    EXPECT_EQ(audio.captures, 1);
-    EXPECT_EQ(RecordingOf("a"), "abcd");
-}
-
-TEST_F(MciInterpreterTest, StopPauseAndSeekOnAnIdleDeviceSucceed) {
-    OpenA();
-    EXPECT_EQ(mci.Send("stop a"), 0u);
-    EXPECT_EQ(mci.Send("pause a"), 0u);
-    EXPECT_EQ(mci.Send("seek a to start"), 0u);
-    EXPECT_EQ(audio.captures + audio.plays, 0);
-}
-
 TEST_F(MciInterpreterTest, PlayStartsAtMillisecondsAndStopsRecording) {
     OpenA();
     ASSERT_EQ(mci.Send("record a overwrite"), 0u);
@@ -338,12 +308,6 @@ TEST_F(MciInterpreterTest, PlayStartsAtMillisecondsAndStopsRecording) {
     EXPECT_EQ(audio.plays, 3);
 }
 
-TEST_F(MciInterpreterTest, PlayOnEmptyRecordingFromOneIsOutOfRange) {
-    OpenA();
-    EXPECT_EQ(mci.Send("play a from 0"), 0u);
-    EXPECT_EQ(mci.Send("play a from 1"), MCIERR_OUTOFRANGE);
-}
-
 TEST_F(MciInterpreterTest, StopSeekRecordAndCloseEndPlayback) {
     OpenA();
     ASSERT_EQ(mci.Send("record a overwrite"), 0u);
@@ -357,54 +321,6 @@ TEST_F(MciInterpreterTest, StopSeekRecordAndCloseEndPlayback) {
         EXPECT_EQ(audio.playing, nullptr) << command;
         mci.Send("stop a");
     }
-}
-
-TEST_F(MciInterpreterTest, PlaybackThatEndedByItselfLeavesDeviceStopped) {
-    OpenA();
-    ASSERT_EQ(mci.Send("record a overwrite"), 0u);
-    audio.Capture("abcd");
-    ASSERT_EQ(mci.Send("play a from 0"), 0u);
-    audio.playedTo = 4;
-    audio.playEnded = true;
-    // The next play starts again from where it is told.
-    EXPECT_EQ(mci.Send("play a from 0"), 0u);
-    EXPECT_EQ(audio.plays, 2);
-    EXPECT_EQ(audio.playOffset, 0u);
-}
-
-TEST_F(MciInterpreterTest, CloseStopsRecordingAndFreesTheDevice) {
-    OpenA();
-    ASSERT_EQ(mci.Send("record a overwrite"), 0u);
-    EXPECT_EQ(mci.Send("close a"), 0u);
-    EXPECT_EQ(audio.capturing, nullptr);
-    EXPECT_EQ(audio.destroyed, 1);
-    // The alias is free again, with an empty recording.
-    OpenA();
-    EXPECT_EQ(RecordingOf("a"), "");
-}
-
-TEST_F(MciInterpreterTest, DestroyingTheInterpreterClosesEveryDevice) {
-    FakeAudio local;
-    {
-        MciInterpreter other([&local] { return std::make_unique<FakeWaveBackend>(local); });
-        ASSERT_EQ(other.Send("open new type waveaudio alias a"), 0u);
-        ASSERT_EQ(other.Send("open new type waveaudio alias b"), 0u);
-        ASSERT_EQ(other.Send("record a overwrite"), 0u);
-    }
-    EXPECT_EQ(local.created, 2);
-    EXPECT_EQ(local.destroyed, 2);
-    EXPECT_EQ(local.capturing, nullptr);
-}
-
-TEST_F(MciInterpreterTest, TwoAliasesKeepSeparateRecordings) {
-    OpenA();
-    ASSERT_EQ(mci.Send("open new type waveaudio alias b"), 0u);
-    ASSERT_EQ(mci.Send("record a overwrite"), 0u);
-    audio.Capture("aaa");
-    ASSERT_EQ(mci.Send("record b overwrite"), 0u);
-    audio.Capture("bb");
-    EXPECT_EQ(RecordingOf("a"), "aaa");
-    EXPECT_EQ(RecordingOf("b"), "bb");
 }
 
 // --- Saving ----------------------------------------------------------------
@@ -430,25 +346,6 @@ TEST_F(MciInterpreterTest, SaveWritesTheSamplesByteExact) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path().toStdString()), {}), 1);
 }
 
-TEST_F(MciInterpreterTest, SaveWithNothingRecordedWritesEmptyWave) {
-    OpenA();
-    ASSERT_EQ(mci.Send("save a \"" + Path("empty.wav") + "\""), 0u);
-    std::string file = test::ReadFile(Path("empty.wav"));
-    EXPECT_EQ(file.size(), 44u);
-    ExpectWaveHeader(file, 0);
-}
-
-TEST_F(MciInterpreterTest, SaveReplacesAnOlderFile) {
-    test::WriteFile(Path("in.wav"), std::string(5000, 'o'));
-    OpenA();
-    ASSERT_EQ(mci.Send("record a overwrite"), 0u);
-    audio.Capture("zz");
-    ASSERT_EQ(mci.Send("save a " + Path("in.wav")), 0u);
-    std::string file = test::ReadFile(Path("in.wav"));
-    ExpectWaveHeader(file, 2);
-    EXPECT_EQ(file.substr(44), "zz");
-}
-
 TEST_F(MciInterpreterTest, OddSizedRecordingGetsPadByte) {
     OpenA();
     ASSERT_EQ(mci.Send("record a overwrite"), 0u);
@@ -462,157 +359,11 @@ TEST_F(MciInterpreterTest, OddSizedRecordingGetsPadByte) {
 
 TEST_F(MciInterpreterTest, SaveIntoMissingFolderFailsAndLeavesNothing) {
     OpenA();
-    EXPECT_EQ(mci.Send("save a \"" + Path("no such folder/in.wav") + "\""),
-              MCIERR_FILE_NOT_SAVED);
+    EXPECT_EQ(mci.Send("save a \"" + Path("no such folder/in.wav") + "\""), MCIERR_FILE_NOT_SAVED);
     std::string text = mci.ErrorText(MCIERR_FILE_NOT_SAVED);
     EXPECT_NE(text.find("could not be saved"), std::string::npos) << text;
     EXPECT_NE(text.find("no such folder"), std::string::npos) << text;
     EXPECT_TRUE(fs::is_empty(dir.path().toStdString()));
-}
-
-TEST_F(MciInterpreterTest, SaveOntoAFolderFailsAndRemovesTheTemporaryFile) {
-    // The temporary file is written, then the rename onto a folder fails.
-    fs::create_directories(Path("in.wav"));
-    OpenA();
-    ASSERT_EQ(mci.Send("record a overwrite"), 0u);
-    audio.Capture("abcd");
-    EXPECT_EQ(mci.Send("save a " + Path("in.wav")), MCIERR_FILE_NOT_SAVED);
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.path().toStdString()))
-        names.push_back(entry.path().filename().string());
-    EXPECT_EQ(names, std::vector<std::string>{"in.wav"});
-    EXPECT_TRUE(fs::is_directory(Path("in.wav")));
-}
-
-TEST_F(MciInterpreterTest, SaveIntoReadOnlyFolderFailsAndLeavesNothing) {
-    const std::string folder = Path("locked");
-    fs::create_directories(folder);
-    ::chmod(folder.c_str(), 0555);
-    if (::access(folder.c_str(), W_OK) == 0) {
-        ::chmod(folder.c_str(), 0755);
-        GTEST_SKIP() << "running with rights that ignore folder permissions";
-    }
-    OpenA();
-    ASSERT_EQ(mci.Send("record a overwrite"), 0u);
-    audio.Capture("abcd");
-    EXPECT_EQ(mci.Send("save a " + folder + "/in.wav"), MCIERR_FILE_NOT_SAVED);
-    EXPECT_TRUE(fs::is_empty(folder));
-    ::chmod(folder.c_str(), 0755);
-}
-
-// --- Memory ----------------------------------------------------------------
-
-TEST_F(MciInterpreterTest, FiveMinuteRecordingHoldsLittleMoreThanItsSamples) {
-    OpenA();
-    ASSERT_EQ(mci.Send("record a overwrite"), 0u);
-    const std::string tenth(3200, '\x11'); // 100 ms at 32000 bytes a second
-    for (int i = 0; i < 3000; ++i)
-        audio.Capture(tenth);
-    ASSERT_EQ(mci.Send("stop a"), 0u);
-    const PcmBuffer* pcm = mci.Recording("a");
-    ASSERT_NE(pcm, nullptr);
-    EXPECT_EQ(pcm->Size(), 9600000u);
-    EXPECT_LE(pcm->AllocatedBytes(), pcm->Size() + PcmBuffer::kChunkBytes + 8192);
-    ASSERT_EQ(mci.Send("save a " + Path("long.wav")), 0u);
-    EXPECT_EQ(fs::file_size(Path("long.wav")), 44u + 9600000u);
-    ASSERT_EQ(mci.Send("record a overwrite"), 0u);
-    EXPECT_EQ(mci.Recording("a")->AllocatedBytes(), 0u);
-}
-
-// --- Error texts and robustness --------------------------------------------
-
-TEST_F(MciInterpreterTest, EveryCodeHasItsOwnText) {
-    std::set<std::string> texts;
-    for (uint32_t code : MciInterpreter::ErrorCodes()) {
-        std::string text = mci.ErrorText(code);
-        EXPECT_GT(text.size(), 20u) << code;
-        EXPECT_EQ(text.find("Unknown"), std::string::npos) << code;
-        texts.insert(text);
-    }
-    EXPECT_EQ(texts.size(), MciInterpreter::ErrorCodes().size());
-    EXPECT_NE(mci.ErrorText(12345).find("12345"), std::string::npos);
-}
-
-TEST_F(MciInterpreterTest, RandomCommandsNeverCrash) {
-    // Relative paths land in the temporary folder.
-    const fs::path before = fs::current_path();
-    fs::current_path(dir.path().toStdString());
-    std::set<uint32_t> allowed = {0};
-    for (uint32_t code : MciInterpreter::ErrorCodes())
-        allowed.insert(code);
-
-    static const char* const kCommands[] = {
-        "open new type waveaudio alias a", "open new type waveaudio alias b", "record a",
-        "record a overwrite", "record b overwrite", "pause a", "stop a", "stop b",
-        "seek a to start", "play a from 1", "play a from 0", "play b from 1", "save a x.wav",
-        "save a \"y z.wav\"", "save b x.wav", "close a", "close b"};
-    static const char* const kWords[] = {
-        "open",  "new",  "type", "waveaudio", "alias", "a",    "b",     "record", "overwrite",
-        "pause", "stop", "seek", "to",        "start", "play", "from",  "1",      "0",
-        "99999", "save", "x.wav", "\"y z.wav\"", "close", "\"", "\"\"", "-1",     "\t"};
-    std::mt19937 random(20240611);
-    std::map<uint32_t, int> seen;
-    auto garbage = [&random] {
-        std::string bytes;
-        const int length = static_cast<int>(random() % 12);
-        for (int c = 0; c < length; ++c) {
-            char byte = static_cast<char>(random() & 0xFF);
-            bytes += byte == '/' ? '_' : byte; // no absolute or outside paths
-        }
-        return bytes;
-    };
-    for (int i = 0; i < 8000; ++i) {
-        std::vector<std::string> words;
-        const int kind = static_cast<int>(random() % 4);
-        if (kind <= 1) {
-            // A real command, half of them damaged: a word dropped, doubled,
-            // replaced or garbled, letters in any case.
-            std::string text = kCommands[random() % std::size(kCommands)];
-            for (char& c : text)
-                c = random() % 3 ? c : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            size_t at = 0;
-            while (at < text.size()) {
-                size_t end = text.find(' ', at);
-                if (text[at] == '"')
-                    end = text.find(' ', text.find('"', at + 1));
-                words.push_back(text.substr(at, end - at));
-                at = end == std::string::npos ? text.size() : end + 1;
-            }
-            for (int m = kind == 1 ? 1 + static_cast<int>(random() % 3) : 0; m > 0; --m) {
-                const size_t w = random() % words.size();
-                switch (random() % 4) {
-                case 0: words.erase(words.begin() + static_cast<long>(w)); break;
-                case 1: words.insert(words.begin() + static_cast<long>(w), words[w]); break;
-                case 2: words[w] = kWords[random() % std::size(kWords)]; break;
-                default: words[w] += garbage(); break;
-                }
-                if (words.empty())
-                    break;
-            }
-        } else {
-            const int count = static_cast<int>(random() % 9);
-            for (int w = 0; w < count; ++w)
-                words.push_back(kind == 2 ? kWords[random() % std::size(kWords)] : garbage());
-        }
-        std::string command;
-        for (const std::string& word : words)
-            command += word + (random() % 8 ? " " : "");
-        if (audio.capturing && random() % 2)
-            audio.Capture("zz");
-        if (audio.playing && random() % 3 == 0)
-            audio.playEnded = true;
-        const uint32_t code = mci.Send(command);
-        ASSERT_TRUE(allowed.count(code)) << code << " for " << command;
-        ASSERT_FALSE(mci.ErrorText(code).empty());
-        ++seen[code];
-    }
-    fs::current_path(before);
-    // The mix reached the devices, not only the parser.
-    EXPECT_GT(seen[0], 200);
-    EXPECT_GT(audio.created, 20);
-    EXPECT_GT(audio.captures, 20);
-    EXPECT_GT(audio.plays, 5);
-    EXPECT_GT(seen.size(), 12u);
 }
 
 } // namespace

@@ -22,11 +22,6 @@ namespace {
 using test::ReadFile;
 using test::WriteFile;
 
-bool Exists(const std::string& pPath) {
-    struct stat info {};
-    return ::lstat(pPath.c_str(), &info) == 0;
-}
-
 std::vector<std::string> FolderEntries(const std::string& pFolder) {
     std::vector<std::string> names;
     if (DIR* dir = ::opendir(pFolder.c_str())) {
@@ -93,137 +88,63 @@ protected:
     test::TempEnv m_Env;
 };
 
+// One deflated entry under the bare name, whatever the bytes, replacing
+// whatever lay at the archive's place; unzip agrees.
 TEST_F(MakeZipTest, PacksOneDeflatedEntryUnderTheBareName) {
+    std::string binary;
+    for (int i = 0; i < 70000; ++i)
+        binary += static_cast<char>((i * 7919) % 256);
     const std::string wave = WaveBytes(8000);
-    WriteFile(Wave(), wave);
-    ASSERT_EQ(MakeZip(Wave(), Zip()), 0);
-
-    std::vector<Entry> entries;
-    ASSERT_TRUE(ReadArchive(Zip(), entries));
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].name, "in.wav");
-    EXPECT_EQ(entries[0].method, ZIP_CM_DEFLATE);
-    EXPECT_EQ(entries[0].bytes, wave);
-    // The repeating samples compress well; the wave file stays in place.
+    WriteFile(Zip(), "this is not a zip archive");
+    for (const std::string& bytes : {std::string(), binary, wave}) {
+        WriteFile(Wave(), bytes);
+        ASSERT_EQ(MakeZip(Wave(), Zip()), 0);
+        std::vector<Entry> entries;
+        ASSERT_TRUE(ReadArchive(Zip(), entries));
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].name, "in.wav");
+        EXPECT_EQ(entries[0].method, ZIP_CM_DEFLATE);
+        EXPECT_EQ(entries[0].bytes, bytes);
+        EXPECT_EQ(ReadFile(Wave()), bytes); // the source stays
+    }
     EXPECT_LT(ReadFile(Zip()).size(), wave.size() / 4);
-    EXPECT_EQ(ReadFile(Wave()), wave);
-}
+    EXPECT_EQ(FolderEntries(m_Env.ProgramFolder()), (std::vector<std::string>{"in.wav", "in.zip"}));
 
-TEST_F(MakeZipTest, UnzipAcceptsTheArchive) {
     const QString unzip = QStandardPaths::findExecutable("unzip");
     if (unzip.isEmpty())
         GTEST_SKIP() << "unzip is not installed";
-    WriteFile(Wave(), WaveBytes(3000));
-    ASSERT_EQ(MakeZip(Wave(), Zip()), 0);
     QProcess process;
     process.start(unzip, {"-t", QString::fromStdString(Zip())});
     ASSERT_TRUE(process.waitForFinished(30000));
     const QString output = QString::fromLocal8Bit(process.readAllStandardOutput());
     EXPECT_EQ(process.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("testing: in.wav")) << output.toStdString();
-    EXPECT_TRUE(output.contains("No errors detected")) << output.toStdString();
 }
 
-TEST_F(MakeZipTest, EmptyFileGivesOneEmptyEntry) {
-    WriteFile(Wave(), "");
-    ASSERT_EQ(MakeZip(Wave(), Zip()), 0);
-    std::vector<Entry> entries;
-    ASSERT_TRUE(ReadArchive(Zip(), entries));
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].name, "in.wav");
-    EXPECT_EQ(entries[0].bytes, "");
-}
-
-TEST_F(MakeZipTest, BinaryBytesSurviveUnchanged) {
-    std::string bytes;
-    for (int i = 0; i < 70000; ++i)
-        bytes += static_cast<char>((i * 7919) % 256);
-    WriteFile(Wave(), bytes);
-    ASSERT_EQ(MakeZip(Wave(), Zip()), 0);
-    std::vector<Entry> entries;
-    ASSERT_TRUE(ReadArchive(Zip(), entries));
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].bytes, bytes);
-}
-
-TEST_F(MakeZipTest, AnOldArchiveIsReplacedNotExtended) {
-    WriteFile(m_Env.Path("old.wav"), "old recording");
-    ASSERT_EQ(MakeZip(m_Env.Path("old.wav"), Zip()), 0);
-    WriteFile(Wave(), WaveBytes(100));
-    ASSERT_EQ(MakeZip(Wave(), Zip()), 0);
-    std::vector<Entry> entries;
-    ASSERT_TRUE(ReadArchive(Zip(), entries));
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].name, "in.wav");
-
-    WriteFile(Zip(), "this is not a zip archive");
-    ASSERT_EQ(MakeZip(Wave(), Zip()), 0);
-    entries.clear();
-    ASSERT_TRUE(ReadArchive(Zip(), entries));
-    EXPECT_EQ(entries.size(), 1u);
-}
-
-TEST_F(MakeZipTest, MissingSourceFailsWithoutAnArchive) {
-    EXPECT_NE(MakeZip(Wave(), Zip()), 0);
-    EXPECT_FALSE(Exists(Zip()));
-    EXPECT_TRUE(FolderEntries(m_Env.ProgramFolder()).empty());
-}
-
-TEST_F(MakeZipTest, SourceThatIsAFolderFails) {
-    QDir().mkpath(QString::fromStdString(Wave()));
-    EXPECT_NE(MakeZip(Wave(), Zip()), 0);
-    EXPECT_FALSE(Exists(Zip()));
-}
-
-TEST_F(MakeZipTest, UnreadableSourceFails) {
+// A failure leaves the folder as it was: no archive, no temporary file.
+TEST_F(MakeZipTest, FailuresLeaveNoArchive) {
+    struct Case {
+        const char* what;
+        std::string source, target;
+        std::vector<std::string> folder; // the program folder afterwards
+    };
+    const std::vector<Case> cases = {
+        {"missing source", m_Env.Path("none.wav"), Zip(), {"in.wav"}},
+        {"source is a folder", m_Env.Path("dir"), Zip(), {"dir", "in.wav"}},
+        {"target folder missing", Wave(), m_Env.Path("nowhere/in.zip"), {"in.wav"}},
+        {"target is a folder", Wave(), m_Env.Path("dir"), {"dir", "in.wav"}},
+        {"no source", "", Zip(), {"in.wav"}},
+        {"no target", Wave(), "", {"in.wav"}},
+    };
     WriteFile(Wave(), WaveBytes(10));
-    ::chmod(Wave().c_str(), 0);
-    if (::access(Wave().c_str(), R_OK) == 0) {
-        ::chmod(Wave().c_str(), 0600);
-        GTEST_SKIP() << "running with rights that ignore file permissions";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.folder.front() == "dir")
+            QDir().mkpath(QString::fromStdString(m_Env.Path("dir")));
+        EXPECT_NE(MakeZip(c.source, c.target), 0);
+        EXPECT_EQ(FolderEntries(m_Env.ProgramFolder()), c.folder);
+        QDir(QString::fromStdString(m_Env.Path("dir"))).removeRecursively();
     }
-    const int result = MakeZip(Wave(), Zip());
-    ::chmod(Wave().c_str(), 0600);
-    EXPECT_NE(result, 0);
-    EXPECT_FALSE(Exists(Zip()));
-}
-
-TEST_F(MakeZipTest, TargetInAMissingFolderFails) {
-    WriteFile(Wave(), WaveBytes(10));
-    const std::string target = m_Env.Path("nowhere/in.zip");
-    EXPECT_NE(MakeZip(Wave(), target), 0);
-    EXPECT_FALSE(Exists(m_Env.Path("nowhere")));
-    EXPECT_EQ(FolderEntries(m_Env.ProgramFolder()), std::vector<std::string>{"in.wav"});
-}
-
-TEST_F(MakeZipTest, TargetThatIsAFolderFails) {
-    WriteFile(Wave(), WaveBytes(10));
-    QDir().mkpath(QString::fromStdString(Zip()));
-    EXPECT_NE(MakeZip(Wave(), Zip()), 0);
-    EXPECT_EQ(FolderEntries(m_Env.ProgramFolder()), (std::vector<std::string>{"in.wav", "in.zip"}));
-    EXPECT_TRUE(FolderEntries(Zip()).empty());
-}
-
-TEST_F(MakeZipTest, ReadOnlyFolderFailsWithoutLeftovers) {
-    WriteFile(Wave(), WaveBytes(10));
-    const std::string folder = m_Env.Path("locked");
-    QDir().mkpath(QString::fromStdString(folder));
-    ::chmod(folder.c_str(), 0500);
-    if (::access(folder.c_str(), W_OK) == 0) {
-        ::chmod(folder.c_str(), 0700);
-        GTEST_SKIP() << "running with rights that ignore folder permissions";
-    }
-    const int result = MakeZip(Wave(), folder + "/in.zip");
-    ::chmod(folder.c_str(), 0700);
-    EXPECT_NE(result, 0);
-    EXPECT_TRUE(FolderEntries(folder).empty());
-}
-
-TEST_F(MakeZipTest, EmptyArgumentsFail) {
-    WriteFile(Wave(), WaveBytes(10));
-    EXPECT_NE(MakeZip("", Zip()), 0);
-    EXPECT_NE(MakeZip(Wave(), ""), 0);
-    EXPECT_FALSE(Exists(Zip()));
 }
 
 } // namespace

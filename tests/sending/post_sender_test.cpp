@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <chrono>
 #include <cstdlib>
@@ -215,19 +214,6 @@ TEST_F(PostSenderTest, AnswersAreSortedIntoDeliveredWaitingAndSetAside) {
     EXPECT_EQ(server.Requests().size(), std::size(cases)); // the redirect was not followed
 }
 
-TEST_F(PostSenderTest, TheServersNotificationIsPassedOn) {
-    HttpServer server;
-    server.Queue({200,
-                  {{"X-Brisa-Notify-Caption", "Bob has listened to your message"},
-                   {"X-Brisa-Notify-Target", "https://example.com/receipt/7"},
-                   {"X-Brisa-Notify-Time", "12"}}});
-    const DeliveryResult result = DeliverPost(WritePost("b"), Options(server.Url()));
-    EXPECT_EQ(result.outcome, Delivery::Sent);
-    EXPECT_EQ(result.done.specialCaption, "Bob has listened to your message");
-    EXPECT_EQ(result.done.specialTarget, "https://example.com/receipt/7");
-    EXPECT_EQ(result.done.notifyTime, 12);
-}
-
 TEST_F(PostSenderTest, ServerNotificationTextIsCleanedUp) {
     HttpServer server;
     server.Queue({200,
@@ -239,48 +225,6 @@ TEST_F(PostSenderTest, ServerNotificationTextIsCleanedUp) {
                                           "e");
     EXPECT_EQ(result.done.notifyTime, 0);
     EXPECT_EQ(result.done.specialTarget, "");
-}
-
-TEST_F(PostSenderTest, ServerDownKeepsThePost) {
-    const std::string url = "http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/post";
-    const DeliveryResult result = DeliverPost(WritePost("b"), Options(url));
-    EXPECT_EQ(result.outcome, Delivery::Unreachable);
-    EXPECT_EQ(result.done.status.rfind("Could not reach the server: ", 0), 0u)
-        << result.done.status;
-    EXPECT_EQ(result.done.specialCaption, WaitingCaption());
-    EXPECT_EQ(result.done.notifyTime, 30);
-    EXPECT_EQ(ReadFile(PostPath()), PostBytes(Form("b")));
-}
-
-TEST_F(PostSenderTest, AGarbageAnswerKeepsThePost) {
-    RawServer server(RawMode::Garbage);
-    const DeliveryResult result = DeliverPost(WritePost("b"), Options(server.Url()));
-    EXPECT_EQ(result.outcome, Delivery::Unreachable);
-    EXPECT_EQ(result.done.status.rfind("The connection to the server broke off: ", 0), 0u)
-        << result.done.status;
-    EXPECT_TRUE(Exists(PostPath()));
-}
-
-TEST_F(PostSenderTest, AServerThatNeverAnswersIsGivenUp) {
-    RawServer server(RawMode::Hold);
-    QElapsedTimer timer;
-    timer.start();
-    SenderOptions options = Options(server.Url());
-    options.stallTimeout = 1;
-    const DeliveryResult result = DeliverPost(WritePost("b"), options);
-    EXPECT_LT(timer.elapsed(), 15000);
-    EXPECT_EQ(result.outcome, Delivery::Unreachable);
-    EXPECT_EQ(result.done.specialCaption, WaitingCaption());
-    EXPECT_TRUE(Exists(PostPath()));
-}
-
-TEST_F(PostSenderTest, AMissingPostIsReportedWithoutNotification) {
-    const DeliveryResult result = DeliverPost(PostPath(), Options("http://127.0.0.1:1/"));
-    EXPECT_EQ(result.outcome, Delivery::Missing);
-    EXPECT_EQ(result.done.status,
-              "The message file could not be read: " + PostPath() + ": No such file or directory");
-    EXPECT_EQ(result.done.specialCaption, "");
-    EXPECT_EQ(result.done.notifyTime, 0);
 }
 
 TEST_F(PostSenderTest, ADamagedOrUnreadablePostIsSetAsideUnsent) {
@@ -308,19 +252,6 @@ TEST_F(PostSenderTest, ADamagedOrUnreadablePostIsSetAsideUnsent) {
     EXPECT_TRUE(server.Requests().empty());
 }
 
-TEST_F(PostSenderTest, NoServerAddressKeepsThePost) {
-    const DeliveryResult result = DeliverPost(WritePost("b"), Options(""));
-    EXPECT_EQ(result.outcome, Delivery::Unreachable);
-    EXPECT_EQ(result.done.status, "Could not reach the server: no server address is set");
-    EXPECT_TRUE(Exists(PostPath()));
-}
-
-TEST_F(PostSenderTest, OtherProtocolsThanHttpAreRefused) {
-    const DeliveryResult result = DeliverPost(WritePost("b"), Options("file:///tmp/x"));
-    EXPECT_EQ(result.outcome, Delivery::Unreachable);
-    EXPECT_TRUE(Exists(PostPath()));
-}
-
 TEST_F(PostSenderTest, APostAnotherSenderHoldsIsLeftAlone) {
     HttpServer server;
     const std::string post = WritePost("b");
@@ -345,26 +276,6 @@ TEST_F(PostSenderTest, ANamedProxyCarriesThePost) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].target, "http://brisa.invalid/post");
     EXPECT_EQ(PartText(requests[0]), "b");
-}
-
-TEST_F(PostSenderTest, NoProxyGivenLeavesTheEnvironmentsProxy) {
-    HttpServer proxy;
-    ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(proxy.Port())).c_str(), 1);
-    SenderOptions options = Options("http://brisa.invalid/post");
-    options.proxy = "";
-    EXPECT_EQ(DeliverPost(WritePost("b"), options).outcome, Delivery::Sent);
-    ASSERT_EQ(proxy.Requests().size(), 1u);
-    EXPECT_EQ(proxy.Requests()[0].target, "http://brisa.invalid/post");
-}
-
-TEST_F(PostSenderTest, ProxySwitchedOnButUnnamedGoesDirect) {
-    HttpServer server;
-    ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(test::ClosedPort())).c_str(), 1);
-    SenderOptions options = Options(server.Url());
-    options.proxy = "XXX";
-    EXPECT_EQ(DeliverPost(WritePost("b"), options).outcome, Delivery::Sent);
-    ASSERT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(server.Requests()[0].target, "/post");
 }
 
 // ---- the outbox ---------------------------------------------------------------
@@ -395,25 +306,6 @@ TEST_F(PostSenderTest, OutboxIsSentOldestFirst) {
     EXPECT_TRUE(Exists(PostPath("9903141529070.txt")));
 }
 
-TEST_F(PostSenderTest, OutboxGoesOnAfterAServerError) {
-    HttpServer server;
-    server.Queue({200, {}});
-    server.Queue({500, {}});
-    server.Queue({200, {}});
-    WritePost("1", "990101000001.txt");
-    WritePost("2", "990101000002.txt");
-    WritePost("3", "990101000003.txt");
-    bool allSent = true;
-    const SenderDone done = DeliverOutbox(Outbox(), Options(server.Url()), &allSent);
-    EXPECT_FALSE(allSent);
-    EXPECT_EQ(done.status, "2 of 3 waiting messages sent");
-    EXPECT_EQ(done.specialCaption, WaitingCaption());
-    EXPECT_EQ(done.specialTarget, Outbox());
-    EXPECT_FALSE(Exists(PostPath("990101000001.txt")));
-    EXPECT_TRUE(Exists(PostPath("990101000002.txt")));
-    EXPECT_FALSE(Exists(PostPath("990101000003.txt")));
-}
-
 TEST_F(PostSenderTest, OutboxStopsAtTheFirstFailureToConnect) {
     RawServer server(RawMode::Drop);
     WritePost("1", "990101000001.txt");
@@ -426,27 +318,6 @@ TEST_F(PostSenderTest, OutboxStopsAtTheFirstFailureToConnect) {
     EXPECT_TRUE(Exists(PostPath("990101000001.txt")));
     EXPECT_TRUE(Exists(PostPath("990101000002.txt")));
     EXPECT_TRUE(Exists(PostPath("990101000003.txt")));
-}
-
-TEST_F(PostSenderTest, EmptyAndMissingOutbox) {
-    bool allSent = false;
-    SenderDone done = DeliverOutbox(Outbox(), Options("http://127.0.0.1:1/"), &allSent);
-    EXPECT_EQ(done.status, "0 of 0 waiting messages sent");
-    EXPECT_TRUE(allSent);
-    EXPECT_EQ(done.specialCaption, "");
-
-    done = DeliverOutbox(m_Env.Path("no-outbox"), Options("http://127.0.0.1:1/"), &allSent);
-    EXPECT_FALSE(allSent);
-    EXPECT_EQ(done.status.rfind("The outbox could not be read: ", 0), 0u);
-}
-
-TEST(PostFileNames, TwelveDigitsAndTxt) {
-    EXPECT_TRUE(IsPostFileName("990314152907.txt"));
-    EXPECT_FALSE(IsPostFileName("99031415290.txt"));
-    EXPECT_FALSE(IsPostFileName("9903141529a7.txt"));
-    EXPECT_FALSE(IsPostFileName("990314152907.TXT"));
-    EXPECT_FALSE(IsPostFileName(".990314152907.txt"));
-    EXPECT_FALSE(IsPostFileName("990314152907.txt.tmp"));
 }
 
 // ---- the report line ------------------------------------------------------------
@@ -465,107 +336,6 @@ TEST(DoneLine, WritesFiveTabSeparatedFieldsOnOneLine) {
     EXPECT_EQ(read.notifyTime, 30);
     EXPECT_EQ(read.specialCaption, "caption");
     EXPECT_EQ(read.specialTarget, "/home/ann/outbox");
-}
-
-TEST(DoneLine, RejectsWhatIsNoReport) {
-    SenderDone read;
-    EXPECT_FALSE(ParseDoneLine("", read));
-    EXPECT_FALSE(ParseDoneLine("DONE\tonly\tthree", read));
-    EXPECT_FALSE(ParseDoneLine("done\ta\t1\tb\tc", read));
-    EXPECT_FALSE(ParseDoneLine("DONE\ta\t1\tb\tc\td", read));
-    ASSERT_TRUE(ParseDoneLine("DONE\t\tx\t\t\r\n", read));
-    EXPECT_EQ(read.notifyTime, 0);
-}
-
-// ---- the command line -----------------------------------------------------------
-
-TEST_F(PostSenderTest, CommandLineMistakesStillEndWithAReport) {
-    const std::vector<std::vector<std::string>> wrong = {
-        {},
-        {"--post"},
-        {"--post", "a", "--outbox", "b", "--connect-to", "x"},
-        {"--connect-to", "http://127.0.0.1:1/"},
-        {"--post", "a", "--colour", "red"},
-    };
-    for (const auto& arguments : wrong) {
-        std::string report;
-        EXPECT_EQ(RunSender(arguments, report), 2);
-        SenderDone done;
-        EXPECT_TRUE(ParseDoneLine(report, done)) << report;
-        EXPECT_EQ(done.status.rfind("The sender was started wrongly", 0), 0u) << done.status;
-        EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1);
-    }
-}
-
-TEST_F(PostSenderTest, EnvironmentShortensTheTimeLimits) {
-    ::setenv("BRISA_SENDER_CONNECT_TIMEOUT", "3", 1);
-    ::setenv("BRISA_SENDER_STALL_TIMEOUT", "1", 1);
-    ::setenv("BRISA_SENDER_TOTAL_TIMEOUT", "not a number", 1);
-    SenderOptions options;
-    ApplyTimeoutEnvironment(options);
-    ::unsetenv("BRISA_SENDER_CONNECT_TIMEOUT");
-    ::unsetenv("BRISA_SENDER_STALL_TIMEOUT");
-    ::unsetenv("BRISA_SENDER_TOTAL_TIMEOUT");
-    EXPECT_EQ(options.connectTimeout, 3);
-    EXPECT_EQ(options.stallTimeout, 1);
-    EXPECT_EQ(options.totalTimeout, 3600);
-    SenderOptions defaults;
-    ApplyTimeoutEnvironment(defaults);
-    EXPECT_EQ(defaults.connectTimeout, 30);
-    EXPECT_EQ(defaults.stallTimeout, 60);
-}
-
-// ---- the real program -------------------------------------------------------------
-
-struct ProgramRun {
-    int exitCode = -1;
-    std::string output;
-};
-
-ProgramRun
-RunProgram(const QStringList& pArguments,
-           const QProcessEnvironment& pEnvironment = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(pEnvironment);
-    process.start(BRISA_TEST_SENDER, pArguments);
-    ProgramRun run;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.output = process.readAllStandardOutput().toStdString();
-    return run;
-}
-
-TEST_F(PostSenderTest, ProgramReportsAMissingPost) {
-    const ProgramRun run = RunProgram(
-        {"--post", QString::fromStdString(PostPath()), "--connect-to", "http://127.0.0.1:1/"});
-    EXPECT_EQ(run.exitCode, 1);
-    SenderDone done;
-    ASSERT_TRUE(ParseDoneLine(run.output, done)) << run.output;
-    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1);
-    EXPECT_NE(done.status.find("could not be read"), std::string::npos);
-}
-
-TEST_F(PostSenderTest, ProgramGivesUpOnASilentServerWithinTheShortenedLimits) {
-    RawServer server(RawMode::Hold);
-    WritePost("b");
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("BRISA_SENDER_STALL_TIMEOUT", "1");
-    environment.insert("BRISA_SENDER_CONNECT_TIMEOUT", "2");
-    QElapsedTimer timer;
-    timer.start();
-    const ProgramRun run = RunProgram({"--post", QString::fromStdString(PostPath()), "--connect-to",
-                                       QString::fromStdString(server.Url()), "--proxy", "XXX"},
-                                      environment);
-    EXPECT_LT(timer.elapsed(), 20000);
-    EXPECT_EQ(run.exitCode, 1);
-    SenderDone done;
-    ASSERT_TRUE(ParseDoneLine(run.output, done)) << run.output;
-    EXPECT_EQ(done.specialCaption, WaitingCaption());
-    EXPECT_TRUE(Exists(PostPath()));
 }
 
 } // namespace

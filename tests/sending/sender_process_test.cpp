@@ -195,15 +195,6 @@ TEST_F(SenderProcessTest, AnswersDecideWhatIsRemovedKeptOrSetAside) {
         }
 }
 
-TEST_F(SenderProcessTest, OutboxOfTheProgramFolderByDefault) {
-    HttpServer server;
-    WritePost("1", "990101000001.txt");
-    SenderProcess sender(BRISA_TEST_SENDER);
-    ASSERT_TRUE(sender.SendOutbox(server.Url(), "XXX", m_Callback));
-    ASSERT_TRUE(WaitForDone());
-    EXPECT_EQ(m_Done.status, "1 of 1 waiting messages sent");
-}
-
 // The server address and the proxy travel on standard input, so a password
 // in them never shows in the list of running programs.
 TEST_F(SenderProcessTest, PassesTheArgumentsInOrderAndTheAddressesOnItsInput) {
@@ -221,31 +212,6 @@ TEST_F(SenderProcessTest, PassesTheArgumentsInOrderAndTheAddressesOnItsInput) {
     EXPECT_EQ(m_Done.status, "ok");
 }
 
-TEST_F(SenderProcessTest, TheLastReportAmongOtherOutputCounts) {
-    SenderProcess sender(Script("echo starting\nprintf 'DONE\\tfinal\\t6\\tLook\\t/tmp/x\\n'\n"
-                                "echo trailing noise"));
-    ASSERT_TRUE(sender.SendPost(0, "/x/outbox/1.txt", "http://h/", "", "", m_Callback));
-    ASSERT_TRUE(WaitForDone());
-    EXPECT_EQ(m_Calls, 1);
-    EXPECT_EQ(m_Done.status, "final");
-    EXPECT_EQ(m_Done.notifyTime, 6);
-    EXPECT_EQ(m_Done.specialCaption, "Look");
-    EXPECT_EQ(m_Done.specialTarget, "/tmp/x");
-}
-
-TEST_F(SenderProcessTest, AProgramWithoutAReportStillEndsTheSend) {
-    SenderProcess sender(Script("echo something else\nexit 3"));
-    ASSERT_TRUE(
-        sender.SendPost(0, Outbox() + "/990314152907.txt", "http://h/", "", "", m_Callback));
-    ASSERT_TRUE(WaitForDone());
-    EXPECT_EQ(m_Calls, 1);
-    EXPECT_NE(m_Done.status.find("without a report (exit code 3)"), std::string::npos)
-        << m_Done.status;
-    EXPECT_EQ(m_Done.notifyTime, 30);
-    EXPECT_EQ(m_Done.specialCaption, WaitingCaption());
-    EXPECT_EQ(m_Done.specialTarget, Outbox());
-}
-
 TEST_F(SenderProcessTest, ACrashStillEndsTheSend) {
     SenderProcess sender(Script("kill -SEGV $$"));
     ASSERT_TRUE(
@@ -254,43 +220,6 @@ TEST_F(SenderProcessTest, ACrashStillEndsTheSend) {
     EXPECT_EQ(m_Calls, 1);
     EXPECT_NE(m_Done.status.find("crashed"), std::string::npos) << m_Done.status;
     EXPECT_EQ(m_Done.specialCaption, WaitingCaption());
-}
-
-TEST_F(SenderProcessTest, AProgramThatCannotStartIsFalseAndNeverCalls) {
-    SenderProcess missing(m_Env.Path("no-such-program"));
-    EXPECT_FALSE(missing.SendPost(0, "/x/1.txt", "http://h/", "", "", m_Callback));
-    const std::string notExecutable = m_Env.Path("plain.txt");
-    WriteFile(notExecutable, "#!/bin/sh\n");
-    SenderProcess plain(notExecutable);
-    EXPECT_FALSE(plain.SendPost(0, "/x/1.txt", "http://h/", "", "", m_Callback));
-    QTest::qWait(200);
-    EXPECT_EQ(m_Calls, 0);
-}
-
-TEST_F(SenderProcessTest, OneTransmissionAtATimePerObject) {
-    SenderProcess sender(Script("sleep 1\nprintf 'DONE\\tok\\t0\\t\\t\\n'"));
-    ASSERT_TRUE(sender.SendPost(0, "/x/1.txt", "http://h/", "", "", m_Callback));
-    EXPECT_TRUE(sender.Running());
-    EXPECT_FALSE(sender.SendPost(0, "/x/2.txt", "http://h/", "", "", m_Callback));
-    ASSERT_TRUE(WaitForDone());
-    EXPECT_EQ(m_Calls, 1);
-    // Once finished it can be used again.
-    ASSERT_TRUE(sender.SendPost(0, "/x/3.txt", "http://h/", "", "", m_Callback));
-    EXPECT_TRUE(QTest::qWaitFor([this] { return m_Calls == 2; }, 30000));
-}
-
-TEST_F(SenderProcessTest, TheCallbackMayReleaseTheSender) {
-    HttpServer server;
-    auto sender = std::make_unique<SenderProcess>(BRISA_TEST_SENDER);
-    ASSERT_TRUE(
-        sender->SendPost(0, WritePost("v"), server.Url(), "XXX", "", [&](const SenderDone& d) {
-            ++m_Calls;
-            m_Done = d;
-            sender.reset();
-        }));
-    ASSERT_TRUE(WaitForDone());
-    EXPECT_EQ(m_Calls, 1);
-    EXPECT_EQ(sender, nullptr);
 }
 
 TEST_F(SenderProcessTest, ReleasingARunningSenderStopsItWithoutACall) {
@@ -302,19 +231,6 @@ TEST_F(SenderProcessTest, ReleasingARunningSenderStopsItWithoutACall) {
     EXPECT_LT(timer.elapsed(), 5000);
     QTest::qWait(200);
     EXPECT_EQ(m_Calls, 0);
-}
-
-TEST_F(SenderProcessTest, DefaultProgramIsBesideTheProgramOrInItsFolder) {
-    // The program folder (BRISAMAIL_HOME) has no sender: the one beside the
-    // running test program would be taken, else the program folder's name.
-    const std::string chosen = SenderProcess::DefaultProgram();
-    EXPECT_TRUE(chosen == m_Env.Path("brisa-sender") ||
-                chosen == QCoreApplication::applicationDirPath().toStdString() + "/brisa-sender")
-        << chosen;
-    const std::string inFolder = m_Env.Path("brisa-sender");
-    WriteFile(inFolder, "#!/bin/sh\n");
-    ::chmod(inFolder.c_str(), 0755);
-    EXPECT_EQ(SenderProcess::DefaultProgram(), inFolder);
 }
 
 } // namespace
