@@ -9,6 +9,7 @@
 #include "platform/message_box.h"
 #include "platform/mci.h"
 #include "platform/program_folder.h"
+#include "platform/regular_file.h"
 #include "platform/sound.h"
 #include "platform/system_info.h"
 #include "platform/window_system.h"
@@ -731,7 +732,7 @@ void frmMM::FinishStartUp() {
 
 void frmMM::LoadRecipientHistory() {
     std::string bytes;
-    if (ReadRegularFile(ProgramPath("/Tos.txt"), bytes)) {
+    if (ReadRegularFile(ProgramPath("/Tos.txt"), bytes) == FileRead::Read) {
         const std::string text = Cp1252ToUtf8(bytes);
         size_t start = 0;
         while (start < text.size()) {
@@ -770,7 +771,7 @@ void frmMM::SaveRecipientHistory() {
                                                      : (fs::is_regular_file(there) &&
                                                         (there.permissions() & (fs::perms::group_all | fs::perms::others_all)) ==
                                                             fs::perms::none &&
-                                                        ReadRegularFile(path, held) && held == bytes))
+                                                        ReadRegularFile(path, held) == FileRead::Read && held == bytes))
             return;
     }
     // Written whole under a temporary name, so a failed write never loses

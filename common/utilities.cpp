@@ -126,34 +126,6 @@ std::string TrimSpace(std::string_view pText) {
     return std::string(pText.substr(b, e - b));
 }
 
-bool ReadRegularFile(const std::string& pPath, std::string& pBytes) {
-    pBytes.clear();
-    // Opened without waiting, so a pipe in the file's place cannot hold the
-    // caller up; only then is it asked what it is.
-    const int fd = ::open(pPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    pBytes.reserve(static_cast<size_t>(st.st_size));
-    char buffer[65536];
-    while (true) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            pBytes.clear();
-            return false;
-        }
-        if (n == 0) break;
-        pBytes.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return true;
-}
-
 size_t ControlCharacterAt(std::string_view pText, size_t pAt) {
     const auto c = static_cast<unsigned char>(pText[pAt]);
     if (c < 0x20 || c == 0x7F)

@@ -23,11 +23,6 @@ bool FileExists(const std::string& pPath);
 // True when pPath names an existing folder.
 bool FolderExists(const std::string& pPath);
 
-// Reads the whole of a regular file into pBytes. Anything else in its place
-// (a pipe, a device, a folder) counts as missing and is never waited for:
-// false, with pBytes empty.
-bool ReadRegularFile(const std::string& pPath, std::string& pBytes);
-
 // Lets pending window events run until pSeconds have passed.
 void WaitSeconds(double pSeconds);
 

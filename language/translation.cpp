@@ -3,6 +3,7 @@
 #include "common/utilities.h"
 #include "platform/codepage.h"
 #include "platform/program_folder.h"
+#include "platform/regular_file.h"
 #include "platform/system_info.h"
 
 #include <cstdio>
@@ -75,7 +76,7 @@ void LoadLanguage(ISystemInfo& pSystem, const std::string& pProgramFolder) {
         gLanguageId = FileExists(fileOf(primary)) ? primary : "00000409";
     }
     std::string bytes;
-    if (!ReadRegularFile(fileOf(gLanguageId), bytes)) return;
+    if (ReadRegularFile(fileOf(gLanguageId), bytes) != FileRead::Read) return;
     ParseLanguageText(bytes, Translation);
 }
 

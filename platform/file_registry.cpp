@@ -1,5 +1,7 @@
 #include "platform/file_registry.h"
 
+#include "platform/regular_file.h"
+
 #include <QString>
 
 #include <cerrno>
@@ -238,40 +240,6 @@ void AppendHexBytes(std::string& out, std::string_view bytes) {
 
 // ---- files ------------------------------------------------------------------
 
-enum class ReadResult { Missing, Read, Failed };
-
-ReadResult ReadWhole(const std::string& pPath, std::string& pOut) {
-    pOut.clear();
-    // Non-blocking, so that a pipe put in the file's place cannot hold the
-    // program up; anything but a regular file is refused below.
-    const int fd = ::open(pPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return (errno == ENOENT || errno == ENOTDIR) ? ReadResult::Missing : ReadResult::Failed;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
-        ::close(fd);
-        return ReadResult::Failed;
-    }
-    pOut.reserve(static_cast<size_t>(st.st_size));
-    char buffer[65536];
-    while (true) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return ReadResult::Failed;
-        }
-        if (n == 0) break;
-        pOut.append(buffer, static_cast<size_t>(n));
-        if (pOut.size() > static_cast<size_t>(kMaxFileSize)) {
-            ::close(fd);
-            return ReadResult::Failed;
-        }
-    }
-    ::close(fd);
-    return ReadResult::Read;
-}
-
 bool WriteAll(int fd, const std::string& pBytes) {
     size_t done = 0;
     while (done < pBytes.size()) {
@@ -506,13 +474,13 @@ bool FileRegistry::Read(Content& pContent, bool& pDamaged, std::string* pRaw) {
     pContent.clear();
     pDamaged = false;
     std::string raw;
-    switch (ReadWhole(m_File, raw)) {
-    case ReadResult::Missing:
+    switch (ReadRegularFile(m_File, raw, kMaxFileSize)) {
+    case FileRead::Missing:
         if (pRaw) pRaw->clear();
         return true;
-    case ReadResult::Failed:
+    case FileRead::Failed:
         return false;
-    case ReadResult::Read:
+    case FileRead::Read:
         break;
     }
     pContent = Parse(raw, &pDamaged);

@@ -22,15 +22,6 @@ std::string LowerText(std::string_view pText) {
     return lower;
 }
 
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    return true;
-}
-
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -452,6 +443,15 @@ bool ValidAddress(std::string_view pAddress, std::string& pProblem) {
 }
 
 } // namespace
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    return true;
+}
 
 // ---- public --------------------------------------------------------------------
 

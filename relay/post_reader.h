@@ -94,4 +94,7 @@ bool ParseMailAddress(std::string_view pText, MailAddress& pAddress, std::string
 bool ParseAddressList(std::string_view pText, std::vector<MailAddress>& pList,
                       std::string& pProblem);
 
+// Letter case of ASCII ignored.
+bool SameText(std::string_view a, std::string_view b);
+
 } // namespace brisa

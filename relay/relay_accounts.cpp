@@ -59,10 +59,6 @@ std::string KindOf(std::string_view pHash) {
     return "no hash htpasswd -B writes (a plain-text password?)";
 }
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 int Base64Value(char c) {
     if (c >= 'A' && c <= 'Z')
         return c - 'A';
@@ -98,15 +94,6 @@ bool DecodeBase64(std::string_view pText, std::string& pBytes) {
 }
 
 } // namespace
-
-bool SameAddress(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    return true;
-}
 
 bool ParseAccounts(std::string_view pText, std::vector<RelayAccount>& pAccounts,
                    std::string& pProblem) {
@@ -178,7 +165,7 @@ bool ReadAccountsFile(const std::string& pPath, std::vector<RelayAccount>& pAcco
 const RelayAccount* FindAccount(const std::vector<RelayAccount>& pAccounts,
                                 std::string_view pAddress) {
     for (const auto& account : pAccounts)
-        if (SameAddress(account.address, pAddress))
+        if (SameText(account.address, pAddress))
             return &account;
     return nullptr;
 }
@@ -203,7 +190,7 @@ bool PasswordMatches(const std::string& pHash, std::string_view pPassword) {
 bool ReadBasicAuthorization(std::string_view pValue, std::string& pUser, std::string& pPassword) {
     while (!pValue.empty() && pValue.front() == ' ')
         pValue.remove_prefix(1);
-    if (pValue.size() < 6 || !SameAddress(pValue.substr(0, 6), "basic "))
+    if (pValue.size() < 6 || !SameText(pValue.substr(0, 6), "basic "))
         return false;
     pValue.remove_prefix(6);
     while (!pValue.empty() && pValue.front() == ' ')

@@ -43,7 +43,4 @@ bool PasswordMatches(const std::string& pHash, std::string_view pPassword);
 // when the value is no such thing.
 bool ReadBasicAuthorization(std::string_view pValue, std::string& pUser, std::string& pPassword);
 
-// Letter case of ASCII ignored.
-bool SameAddress(std::string_view a, std::string_view b);
-
 } // namespace brisa

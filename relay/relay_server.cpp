@@ -263,7 +263,7 @@ RelayAnswer ProcessPost(const RelayOptions& pOptions, std::string_view pBoundary
         std::string problem;
         if (!ReadPostBody(pBody, pBoundary, post, problem))
             return Refuse(problem);
-        if (!pAccount.empty() && !SameAddress(post.from.address, pAccount))
+        if (!pAccount.empty() && !SameText(post.from.address, pAccount))
             return {403,
                     "The post's From address " + post.from.address +
                         " is not the address of the account " + pAccount +
@@ -319,7 +319,7 @@ bool IsLoopbackAddress(std::string_view pHost) {
     std::string host(pHost);
     if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
         host = host.substr(1, host.size() - 2);
-    if (SameAddress(host, "localhost"))
+    if (SameText(host, "localhost"))
         return true;
     in_addr v4{};
     if (::inet_pton(AF_INET, host.c_str(), &v4) == 1)
