@@ -59,8 +59,8 @@ void frmAddresses::CreateControls() {
     cmdCancel = AddButton("cmdCancel", "Cancel", R(L::cmdCancel));
     cmdHelp = AddButton("cmdHelp", "?", R(L::cmdHelp));
     cmdClose = AddButton("cmdClose", "X", R(L::cmdClose));
-    cmdHelp->setAccessibleName("Help");
-    cmdClose->setAccessibleName("Close");
+    cmdHelp->setAccessibleDescription("Help");
+    cmdClose->setAccessibleDescription("Close");
 
     lblName = new QLabel("Name", this);
     place(lblName, "lblName", L::lblName);
@@ -102,8 +102,6 @@ void frmAddresses::SetTexts() {
         lblName->setText(Q(*text));
     if (const auto text = Tr("add0005"))
         lblAddress->setText(Q(*text));
-    lblName->setAccessibleName(lblName->text());
-    lblAddress->setAccessibleName(lblAddress->text());
 }
 
 void frmAddresses::Form_Load() {

@@ -78,8 +78,8 @@ frmOutlook::frmOutlook(const Services& pServices, QWidget* pParent)
     cmdCancel = AddButton("cmdCancel", "Cancel", Q(layout::cmdCancel));
     cmdHelp = AddButton("cmdHelp", "?", Q(layout::cmdHelp));
     cmdClose = AddButton("cmdClose", "X", Q(layout::cmdClose));
-    cmdHelp->setAccessibleName("Help");
-    cmdClose->setAccessibleName("Close");
+    cmdHelp->setAccessibleDescription("Help");
+    cmdClose->setAccessibleDescription("Close");
     m_AlwaysBevelled = {cmdHelp, cmdClose};
     m_FallbackBevelled = {cmdOk, cmdCancel};
 

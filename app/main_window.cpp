@@ -62,7 +62,8 @@ void Tip(QWidget* pControl, const char* pId) {
         // A label button is named by its caption; its tip describes it.
         if (dynamic_cast<cLabelButton*>(pControl)) pControl->setAccessibleDescription(Q(*text));
         if (pControl->accessibleName().isEmpty() || !dynamic_cast<cLabelButton*>(pControl))
-            if (!dynamic_cast<QLabel*>(pControl)) pControl->setAccessibleName(Q(*text));
+            if (!dynamic_cast<QLabel*>(pControl) || dynamic_cast<cAniGif*>(pControl))
+                pControl->setAccessibleName(Q(*text));
     }
 }
 
@@ -330,7 +331,18 @@ void frmMM::SetTexts() {
     Caption(lblMic, "mm0070");
     Caption(lblVol, "mm0071");
     Tip(gifLogo, "mm0072");
-    chkReturnReceipt->setAccessibleName(lblReturnReceipt->text());
+    // The boxes are named by the captions shown beside them, in the user's
+    // language; their tips describe them.
+    const auto named = [](QWidget* pBox, QString pCaption) {
+        pCaption.remove(QStringLiteral(">>"));
+        if (pCaption.endsWith(':')) pCaption.chop(1);
+        pBox->setAccessibleDescription(pBox->toolTip());
+        pBox->setAccessibleName(pCaption.trimmed());
+    };
+    named(cmbTo, cmdTo->Caption());
+    named(cmbCc, cmdCC->Caption());
+    named(txtSubject, lblSubject->text());
+    named(chkReturnReceipt, lblReturnReceipt->text());
 }
 
 void frmMM::TakeBookKinds() {

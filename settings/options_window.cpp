@@ -174,7 +174,6 @@ void frmOptions::CreateControls() {
     auto label = [this, &place](const char* pName, const char* pCaption, const L::Rect& pRect) {
         auto* l = new QLabel(pCaption, this);
         place(l, pName, pRect);
-        l->setAccessibleName(WithoutColon(pCaption));
         return l;
     };
     auto line = [this, &place](const char* pName, const L::Rect& pRect, const QString& pLabel) {
@@ -194,8 +193,8 @@ void frmOptions::CreateControls() {
     cmdCancel = AddButton("cmdCancel", "Cancel", R(L::cmdCancel));
     cmdHelp = AddButton("cmdHelp", "?", R(L::cmdHelp));
     cmdClose = AddButton("cmdClose", "X", R(L::cmdClose));
-    cmdHelp->setAccessibleName("Help");
-    cmdClose->setAccessibleName("Close");
+    cmdHelp->setAccessibleDescription("Help");
+    cmdClose->setAccessibleDescription("Close");
 
     // Mail page.
     static const char* const kLabelNames[5] = {"Label1_0", "Label1_1", "Label1_2", "Label1_3",
@@ -328,19 +327,16 @@ void frmOptions::SetTexts() {
     for (int i = 0; i < 5; ++i) {
         if (const auto text = Tr(kMailIds[i])) {
             Label1[i]->setText(Q(*text) + ':');
-            Label1[i]->setAccessibleName(Q(*text));
             boxes[i]->setAccessibleName(Q(*text));
         }
     }
     if (const auto text = Tr("opt0031")) {
         lblServer->setText(Q(*text) + ':');
-        lblServer->setAccessibleName(Q(*text));
         txtServer->setAccessibleName(Q(*text));
     }
     auto text = [](QLabel* pLabel, const char* pId, QWidget* pNamed) {
         if (const auto t = Tr(pId)) {
             pLabel->setText(Q(*t));
-            pLabel->setAccessibleName(Q(*t));
             if (pNamed)
                 pNamed->setAccessibleName(Q(*t));
         }

@@ -1,12 +1,46 @@
 #include "skin/label_button.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace brisa {
 
+namespace {
+
+// Screen readers meet a label button as what it is: a button named by its
+// caption that can be pressed.
+class LabelButtonAccessible : public QAccessibleWidget {
+public:
+    explicit LabelButtonAccessible(cLabelButton* pButton) : QAccessibleWidget(pButton, QAccessible::Button) {}
+
+    QStringList actionNames() const override {
+        return QStringList(pressAction()) + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& pAction) override {
+        // Pressed on the next turn of the event loop: the screen reader's
+        // call is answered before a window the button opens takes over.
+        if (pAction == pressAction())
+            QMetaObject::invokeMethod(static_cast<cLabelButton*>(widget()), &cLabelButton::Click,
+                                      Qt::QueuedConnection);
+        else QAccessibleWidget::doAction(pAction);
+    }
+};
+
+QAccessibleInterface* LabelButtonFactory(const QString& pClassName, QObject* pObject) {
+    if (pClassName == QLatin1String(cLabelButton::staticMetaObject.className()) && pObject &&
+        pObject->isWidgetType())
+        return new LabelButtonAccessible(static_cast<cLabelButton*>(pObject));
+    return nullptr;
+}
+
+} // namespace
+
 cLabelButton::cLabelButton(const QString& pCaption, QWidget* pParent) : QLabel(pParent) {
+    static const bool accessible = (QAccessible::installFactory(LabelButtonFactory), true);
+    Q_UNUSED(accessible);
     setAlignment(Qt::AlignCenter);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);

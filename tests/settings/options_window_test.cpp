@@ -540,7 +540,8 @@ TEST_F(OptionsWindow, EveryControlIsNamedAndTabFollowsTheLayout) {
             continue;
         EXPECT_FALSE(c->accessibleName().isEmpty()) << c->objectName().toStdString();
     }
-    EXPECT_EQ(w.cmdHelp->accessibleName(), "Help");
+    EXPECT_EQ(w.cmdHelp->accessibleName(), w.cmdHelp->text());
+    EXPECT_EQ(w.cmdHelp->accessibleDescription(), "Help");
     // The focus chain runs pages, page controls, dialog buttons, title buttons.
     std::vector<QWidget*> chain;
     QWidget* next = w.cmdMail;
