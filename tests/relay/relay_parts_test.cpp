@@ -20,6 +20,7 @@ using test::DecodeQuotedPrintable;
 using test::DecodeWords;
 using test::Le16;
 using test::Le32;
+using test::LongestLine;
 using test::MakeWave;
 using test::MakeZipBytes;
 using test::ParseMail;
@@ -518,14 +519,7 @@ TEST(ComposeMail, LinesStayWithin998CharactersForTheLongestPosts) {
                              "------BrisaPost", post, problem))
         << problem;
     const std::string message = ComposeMail(post, MakeWave(100), NewMailStamp(0, "h"));
-    std::size_t pos = 0, longest = 0;
-    while (pos < message.size()) {
-        const auto eol = message.find("\r\n", pos);
-        ASSERT_NE(eol, std::string::npos);
-        longest = std::max(longest, eol - pos);
-        pos = eol + 2;
-    }
-    EXPECT_LE(longest, 998u);
+    EXPECT_LE(LongestLine(message), 998u);
     const auto mail = ParseMail(message);
     EXPECT_EQ(DecodeWords(mail.Header("To")), name + " <a@b.cc>");
     EXPECT_EQ(DecodeWords(mail.Header("X-Brisa-Posted")), std::string(992, 'd'));

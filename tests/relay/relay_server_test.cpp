@@ -44,6 +44,7 @@ using test::DecodeQuotedPrintable;
 using test::DecodeWords;
 using test::FilesBelow;
 using test::HttpReply;
+using test::LongestLine;
 using test::MakeWave;
 using test::MakeZipBytes;
 using test::ParseMail;
@@ -645,14 +646,7 @@ TEST_F(RelayServerTest, EveryPostTheClientWritesIsReadAndComposedWhole) {
         EXPECT_EQ(post.from.name, c.name);
 
         const std::string message = ComposeMail(post, MakeWave(200), NewMailStamp(0, "h"));
-        std::size_t pos = 0, longest = 0;
-        while (pos < message.size()) {
-            const auto eol = message.find("\r\n", pos);
-            ASSERT_NE(eol, std::string::npos);
-            longest = std::max(longest, eol - pos);
-            pos = eol + 2;
-        }
-        EXPECT_LE(longest, 998u);
+        EXPECT_LE(LongestLine(message), 998u);
         const auto mail = ParseMail(message);
         EXPECT_EQ(DecodeWords(mail.Header("Subject")), c.subject);
         EXPECT_EQ(DecodeQuotedPrintable(mail.parts.at(0).content), c.note + "\r\n");

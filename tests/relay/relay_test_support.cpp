@@ -527,6 +527,17 @@ int Mail::Count(const std::string& pName) const {
     return count;
 }
 
+std::size_t LongestLine(const std::string& pMessage) {
+    std::size_t pos = 0, longest = 0;
+    while (pos < pMessage.size()) {
+        const auto eol = pMessage.find("\r\n", pos);
+        if (eol == std::string::npos) return std::string::npos;
+        longest = std::max(longest, eol - pos);
+        pos = eol + 2;
+    }
+    return longest;
+}
+
 Mail ParseMail(const std::string& pMessage) {
     Mail mail;
     const auto split = pMessage.find("\r\n\r\n");

@@ -135,6 +135,8 @@ struct Mail {
 
 // Reads a message: header block, unfolded, and the parts of its multipart body.
 Mail ParseMail(const std::string& pMessage);
+// The length of the message's longest line; npos when a line lacks its CR LF.
+std::size_t LongestLine(const std::string& pMessage);
 std::string DecodeBase64(const std::string& pText);
 std::string DecodeQuotedPrintable(const std::string& pText);
 // Replaces RFC 2047 encoded words (UTF-8, B or Q) by their text.
