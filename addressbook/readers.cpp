@@ -194,7 +194,7 @@ std::string LdifValue(std::string_view pRest) {
 // end or tab inside either would split the row, shift the address column,
 // or reach the post's header rows once the address is picked.
 void AddCleanEntry(cAddressList& pList, std::string_view pName, std::string_view pAddress) {
-    pList.AddEntry(BlankControlCharacters(pName), BlankControlCharacters(pAddress));
+    pList.AddEntry(ReplaceControlCharacters(pName), ReplaceControlCharacters(pAddress));
 }
 
 // Splits a row at its first tab.
@@ -236,7 +236,7 @@ void ReadAddrBkList(const cByteSource& pFile, cAddressList& pList) {
         RemoveTrailingCrLf(address);
         if (name.empty() || address.empty())
             continue;
-        std::string text = BlankControlCharacters(Cp1252ToUtf8(address));
+        std::string text = ReplaceControlCharacters(Cp1252ToUtf8(address));
         if (text.find('@') == std::string::npos) {
             // A member name of the AOL service: its blanks go, its domain is added.
             std::erase(text, ' ');

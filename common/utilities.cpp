@@ -147,12 +147,12 @@ bool HoldsControlCharacter(std::string_view pText) {
     return false;
 }
 
-std::string BlankControlCharacters(std::string_view pText) {
+std::string ReplaceControlCharacters(std::string_view pText, std::string_view pWith) {
     std::string out;
     out.reserve(pText.size());
     for (size_t i = 0; i < pText.size();) {
         if (const size_t n = ControlCharacterAt(pText, i); n != 0) {
-            out += ' ';
+            out += pWith;
             i += n;
         } else {
             out += pText[i++];

@@ -60,7 +60,8 @@ size_t ControlCharacterAt(std::string_view pText, size_t pAt);
 // True when pText holds a control character.
 bool HoldsControlCharacter(std::string_view pText);
 
-// pText with each control character replaced by one blank.
-std::string BlankControlCharacters(std::string_view pText);
+// pText with each control character replaced by pWith (one blank unless
+// told otherwise).
+std::string ReplaceControlCharacters(std::string_view pText, std::string_view pWith = " ");
 
 } // namespace brisa

@@ -6,26 +6,6 @@
 
 namespace brisa {
 
-namespace {
-
-// pEntry with each control character shown as U+FFFD, the replacement
-// character: the usual fonts have a glyph for it, which they lack for the
-// control pictures (U+2400 and on).
-std::string ShowControlCharacters(std::string_view pEntry) {
-    std::string out;
-    for (size_t i = 0; i < pEntry.size();) {
-        if (const size_t n = ControlCharacterAt(pEntry, i); n != 0) {
-            out += "\xEF\xBF\xBD";
-            i += n;
-        } else {
-            out += pEntry[i++];
-        }
-    }
-    return out;
-}
-
-} // namespace
-
 void CheckAddressList(std::string& pList, std::string& pBadEntry, int16_t& pResult) {
     pBadEntry.clear();
     if (QString::fromStdString(pList).size() > kMaxAddressListLength) {
@@ -37,7 +17,10 @@ void CheckAddressList(std::string& pList, std::string& pBadEntry, int16_t& pResu
         for (;;) {
             const std::string entry = NextToken(rest, ",", true);
             if (HoldsControlCharacter(entry) || rest.empty()) {
-                pBadEntry = ShowControlCharacters(TrimBlanks(entry));
+                // Each control character shown as U+FFFD, the replacement
+                // character: the usual fonts have a glyph for it, which they
+                // lack for the control pictures (U+2400 and on).
+                pBadEntry = ReplaceControlCharacters(TrimBlanks(entry), "\xEF\xBF\xBD");
                 break;
             }
         }

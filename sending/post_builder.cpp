@@ -299,24 +299,12 @@ std::string WritePostFile(const std::string& pOutbox, std::tm pTime, const std::
 // Unicode line and paragraph separators) becomes a blank, so no value can
 // end its row early and start a row of its own.
 std::string OneLine(const std::string& pValue) {
-    std::string out;
-    out.reserve(pValue.size());
-    for (size_t i = 0; i < pValue.size(); ++i) {
-        const auto c = static_cast<unsigned char>(pValue[i]);
-        const auto next = i + 1 < pValue.size() ? static_cast<unsigned char>(pValue[i + 1]) : 0;
-        if (c < 0x20 || c == 0x7F) {
-            out += ' ';
-        } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
-            out += ' ';
-            ++i;
-        } else if (c == 0xE2 && next == 0x80 && i + 2 < pValue.size() &&
-                   (pValue[i + 2] == '\xA8' || pValue[i + 2] == '\xA9')) {
-            out += ' ';
-            i += 2;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
+    std::string out = ReplaceControlCharacters(pValue);
+    // The line and paragraph separators (U+2028, U+2029) end a line for some
+    // readers too.
+    for (const std::string_view separator : {"\xE2\x80\xA8", "\xE2\x80\xA9"})
+        for (size_t at = out.find(separator); at != std::string::npos; at = out.find(separator, at + 1))
+            out.replace(at, separator.size(), " ");
     return out;
 }
 
