@@ -15,6 +15,7 @@
 #include "skin/anigif.h"
 #include "skin/label_button.h"
 #include "tests/sending/test_servers.h"
+#include "tests/app/program_fixture.h"
 #include "tests/support/temp_env.h"
 
 #include <QAccessible>
@@ -55,90 +56,6 @@
 namespace brisa::test {
 namespace {
 
-const std::string kProgramKey = "SOFTWARE\\BrisaMail, Inc.\\BrisaMailer";
-
-// What the desktop was asked to open.
-class OpenedAddresses : public QObject {
-    Q_OBJECT
-public:
-    OpenedAddresses() {
-        for (const char* scheme : {"http", "https", "file"})
-            QDesktopServices::setUrlHandler(scheme, this, "Open");
-    }
-    ~OpenedAddresses() override {
-        for (const char* scheme : {"http", "https", "file"}) QDesktopServices::unsetUrlHandler(scheme);
-    }
-    QStringList urls;
-public Q_SLOTS:
-    void Open(const QUrl& pUrl) { urls << pUrl.toString(); }
-};
-
-// Lets events run until pDone holds; false when it never does.
-bool WaitFor(const std::function<bool()>& pDone) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!pDone() && clock.elapsed() < 30000) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return pDone();
-}
-
-// Runs pStep once pReady holds, from the event loop (also a modal window's).
-void When(const std::function<bool()>& pReady, const std::function<void()>& pStep) {
-    auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, pReady, pStep] {
-        if (!pReady()) return;
-        poll->stop();
-        poll->deleteLater();
-        pStep();
-    });
-    poll->start(10);
-}
-
-template <typename T> T* Showing() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<T*>(w); window && window->isVisible()) return window;
-    return nullptr;
-}
-
-template <typename T> bool Alive() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<T*>(w)) return true;
-    return false;
-}
-
-// A screen reader hears each label's current text (the colon of a caption
-// and the mnemonic marker aside).
-void ExpectLabelsSpeakTheirText(QWidget* pWindow, const char* pWhen) {
-    SCOPED_TRACE(pWhen);
-    auto plain = [](QString s) {
-        s.remove('&');
-        s = s.trimmed();
-        if (s.endsWith(':')) s.chop(1);
-        return s;
-    };
-    int checked = 0;
-    for (QLabel* label : pWindow->findChildren<QLabel*>()) {
-        // Buttons drawn as labels too: a screen reader says what the user sees.
-        if (label->text().isEmpty()) continue;
-        QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(label);
-        ASSERT_NE(spoken, nullptr);
-        EXPECT_EQ(plain(spoken->text(QAccessible::Name)).toStdString(), plain(label->text()).toStdString())
-            << pWindow->objectName().toStdString() << "." << label->objectName().toStdString();
-        ++checked;
-    }
-    EXPECT_GT(checked, 0);
-}
-
-// The settings store as the program finds it.
-void Set(const std::string& pName, const std::string& pValue) {
-    FileRegistry store(FileRegistry::DefaultPath());
-    store.CreateKey(RootKey::LocalMachine, kProgramKey);
-    store.SetValue(RootKey::LocalMachine, kProgramKey, pName, pValue + '\0');
-}
-
-std::string ShippedLanguage() {
-    return ReadFile(std::string(BRISA_SOURCE_DIR) + "/data/lang/00000409.txt");
-}
-
 int Lines(const std::string& pText) {
     return static_cast<int>(std::count(pText.begin(), pText.end(), '\n'));
 }
@@ -173,41 +90,6 @@ public:
 private:
     std::string m_Path;
     std::thread m_Writer;
-};
-
-// The real executable, started as a user would start it again; ends with
-// its exit status. The running copy keeps handling its events meanwhile.
-int RunAnotherCopy(const QProcessEnvironment& pEnvironment) {
-    QProcess copy;
-    copy.setProcessEnvironment(pEnvironment);
-    copy.setProcessChannelMode(QProcess::ForwardedChannels);
-    copy.start(BRISA_TEST_PROGRAM, {});
-    EXPECT_TRUE(copy.waitForStarted());
-    EXPECT_TRUE(WaitFor([&] { return copy.state() == QProcess::NotRunning; }));
-    return copy.exitStatus() == QProcess::NormalExit ? copy.exitCode() : -1;
-}
-
-QProcessEnvironment ChildEnvironment() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    // Should it not end at once, it ends as soon as it has started.
-    environment.insert("BRISAMAIL_EXIT_WHEN_SHOWN", "1");
-    return environment;
-}
-
-class ProgramScenario : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!QDBusConnection::sessionBus().isConnected())
-            GTEST_SKIP() << "no session bus (run the tests inside dbus-run-session)";
-        data = env.Root() + "/data";
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data));
-        qunsetenv("BRISAMAIL_CONTACTS");
-    }
-    void TearDown() override { qunsetenv("XDG_DATA_HOME"); }
-
-    TempEnv env;
-    std::string data;
 };
 
 // A first day: the program sends what waited in the outbox, the user
@@ -414,30 +296,4 @@ TEST_F(ProgramScenario, StartAtLogOnOnALargeFontDesktop) {
 } // namespace
 } // namespace brisa::test
 
-// A 120-dpi offscreen display, the ALSA test devices, then the tests.
-int main(int argc, char** argv) {
-    QTemporaryDir outside;
-    const QByteArray root = outside.path().toUtf8();
-    brisa::test::WriteFile(root.toStdString() + "/screen.json",
-                           R"({"screens": [{"name": "large", "x": 0, "y": 0, "width": 1280, "height": 1024,)"
-                           R"( "logicalDpi": 120, "logicalBaseDpi": 96, "dpr": 1}]})");
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + root + "/screen.json");
-    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    // A microphone that hears silence, a speaker and interface sounds that
-    // play into nothing.
-    brisa::test::WriteFile(root.toStdString() + "/silence.raw", std::string(32000 * 30, '\0'));
-    brisa::test::WriteFile(root.toStdString() + "/asound.conf",
-                           "</usr/share/alsa/alsa.conf>\n"
-                           "pcm.scenario_mic {\n  type file\n  slave.pcm \"null\"\n  file \"/dev/null\"\n"
-                           "  infile \"" + root.toStdString() + "/silence.raw\"\n  format \"raw\"\n}\n"
-                           "pcm.scenario_duplex {\n  type asym\n  capture.pcm \"scenario_mic\"\n"
-                           "  playback.pcm \"null\"\n}\n");
-    qputenv("ALSA_CONFIG_PATH", root + "/asound.conf");
-    qputenv("BRISAMAIL_AUDIO_DEVICE", "scenario_duplex");
-    qputenv("BRISAMAIL_SOUND_DEVICE", "null");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
-
-#include "program_scenario_test.moc"
+int main(int argc, char** argv) { return brisa::test::ScenarioMain(argc, argv); }
