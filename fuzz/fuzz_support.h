@@ -1,77 +1,46 @@
-// Shared pieces of the fuzz targets: a check that stops the run with a
-// message (the fuzzer then keeps the input as a crash), and the properties
+// Shared pieces of the fuzz targets: a check that stops at a broken property
+// (the fuzzer keeps the input as a crash; the test suite, which runs every
+// target on its pinned inputs, reports the check) and the text properties
 // several targets test.
 #pragma once
 
-#include <cstddef>
+#include <QStringDecoder>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 #define FUZZ_CHECK(condition)                                                                      \
     do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);     \
-            std::abort();                                                                          \
-        }                                                                                          \
+        if (!(condition)) brisa::fuzz::Stop(__FILE__, __LINE__, #condition);                       \
     } while (false)
 
 namespace brisa::fuzz {
+
+[[noreturn]] inline void Stop(const char* pFile, int pLine, const char* pCondition) {
+    char text[512];
+    std::snprintf(text, sizeof text, "%s:%d: check failed: %s", pFile, pLine, pCondition);
+#ifdef BRISA_FUZZ_IN_SUITE
+    throw std::runtime_error(text);
+#else
+    std::fprintf(stderr, "%s\n", text);
+    std::abort();
+#endif
+}
 
 inline std::string_view Bytes(const uint8_t* pData, size_t pSize) {
     return {reinterpret_cast<const char*>(pData), pSize};
 }
 
-// True for well-formed UTF-8 (no overlong forms, no surrogates, at most
-// U+10FFFF).
-inline bool IsUtf8(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t extra = 0;
-        uint32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1Fu;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0Fu;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07u;
-        } else {
-            return false;
-        }
-        if (s.size() - i <= extra)
-            return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const auto d = static_cast<unsigned char>(s[i + k]);
-            if ((d & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (d & 0x3Fu);
-        }
-        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
-// True when the text holds none of the ASCII control characters.
-inline bool HasNoControls(std::string_view s) {
-    for (char c : s) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F)
-            return false;
-    }
-    return true;
+// Well-formed UTF-8 as Qt's decoder sees it: no overlong forms, surrogates,
+// code points beyond U+10FFFF or cut sequences.
+inline bool IsUtf8(std::string_view pText) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString text = decoder(QByteArrayView(pText.data(), static_cast<qsizetype>(pText.size())));
+    return !decoder.hasError();
 }
 
 } // namespace brisa::fuzz

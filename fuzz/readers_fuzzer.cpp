@@ -35,16 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t pSize) {
     const auto& rows = list.Rows();
     FUZZ_CHECK(rows.size() <= most);
     for (size_t i = 0; i < rows.size(); ++i) {
-        const std::string& row = rows[i];
-        const size_t tab = row.find('\t');
-        FUZZ_CHECK(tab != std::string::npos);
         // One line of name, tab, address: no other control character.
-        FUZZ_CHECK(!HoldsControlCharacter(std::string_view(row).substr(0, tab)));
-        FUZZ_CHECK(!HoldsControlCharacter(std::string_view(row).substr(tab + 1)));
-        FUZZ_CHECK(row != "left over\tfrom@before.example");
-        FUZZ_CHECK(fuzz::IsUtf8(row));
-        if (sorted && i > 0)
-            FUZZ_CHECK(CompareNoCase(rows[i - 1], row) <= 0);
+        const size_t tab = rows[i].find('\t');
+        FUZZ_CHECK(tab != std::string::npos && fuzz::IsUtf8(rows[i]) && rows[i] != "left over\tfrom@before.example");
+        FUZZ_CHECK(!HoldsControlCharacter(rows[i].substr(0, tab)) && !HoldsControlCharacter(rows[i].substr(tab + 1)));
+        FUZZ_CHECK(!sorted || i == 0 || CompareNoCase(rows[i - 1], rows[i]) <= 0);
     }
     return 0;
 }
