@@ -1,7 +1,6 @@
 // Shared pieces of the fuzz targets: a check that stops at a broken property
 // (the fuzzer keeps the input as a crash; the test suite, which runs every
-// target on its pinned inputs, reports the check) and the text properties
-// several targets test.
+// target on its pinned inputs, reports the check) and a UTF-8 test.
 #pragma once
 
 #include <QStringDecoder>
@@ -13,23 +12,17 @@
 #include <string>
 #include <string_view>
 
+#ifdef BRISA_FUZZ_IN_SUITE
+#define FUZZ_STOP(text) throw std::runtime_error(text)
+#else
+#define FUZZ_STOP(text) (std::fputs(text "\n", stderr), std::abort())
+#endif
 #define FUZZ_CHECK(condition)                                                                      \
     do {                                                                                           \
-        if (!(condition)) brisa::fuzz::Stop(__FILE__, __LINE__, #condition);                       \
+        if (!(condition)) FUZZ_STOP(__FILE__ ": check failed: " #condition);                       \
     } while (false)
 
 namespace brisa::fuzz {
-
-[[noreturn]] inline void Stop(const char* pFile, int pLine, const char* pCondition) {
-    char text[512];
-    std::snprintf(text, sizeof text, "%s:%d: check failed: %s", pFile, pLine, pCondition);
-#ifdef BRISA_FUZZ_IN_SUITE
-    throw std::runtime_error(text);
-#else
-    std::fprintf(stderr, "%s\n", text);
-    std::abort();
-#endif
-}
 
 inline std::string_view Bytes(const uint8_t* pData, size_t pSize) {
     return {reinterpret_cast<const char*>(pData), pSize};

@@ -13,17 +13,12 @@ int main(int argc, char** argv) {
     }
     for (const auto& [name, seeds] : brisa::fuzz::AllSeeds()) {
         const std::filesystem::path folder = std::filesystem::path(argv[1]) / name;
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
-        for (size_t i = 0; i < seeds.size() && !error; ++i) {
-            std::ofstream out(folder / ("seed-" + std::to_string(i + 1)), std::ios::binary);
-            if (!out.write(seeds[i].data(), static_cast<std::streamsize>(seeds[i].size())))
-                error = std::make_error_code(std::errc::io_error);
-        }
-        if (error) {
-            std::fprintf(stderr, "cannot write the seeds of %s below %s\n", name.c_str(), argv[1]);
-            return 1;
-        }
+        std::filesystem::create_directories(folder); // throws (and so fails) when it cannot
+        for (size_t i = 0; i < seeds.size(); ++i)
+            if (!(std::ofstream(folder / ("seed-" + std::to_string(i + 1)), std::ios::binary) << seeds[i])) {
+                std::fprintf(stderr, "cannot write the seeds of %s below %s\n", name.c_str(), argv[1]);
+                return 1;
+            }
     }
     return 0;
 }

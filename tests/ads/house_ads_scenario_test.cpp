@@ -36,15 +36,11 @@ protected:
     }
     static std::string Drawn(const std::string& pName) { // once for all scenarios
         static std::map<std::string, std::string> drawn;
-        if (!drawn.count(pName)) drawn[pName] = art::ArtFileBytes(pName);
-        return drawn[pName];
+        return drawn.count(pName) ? drawn[pName] : drawn[pName] = art::ArtFileBytes(pName);
     }
     // The banner and the two buttons: the pictures they show.
     std::string Pictures(frmMM& w) {
-        auto name = [&](cAniGif* p) {
-            const std::string& file = p->FileName();
-            return file.rfind(env.Path(""), 0) == 0 ? file.substr(env.Path("").size()) : file;
-        };
+        auto name = [&](cAniGif* p) { return QString::fromStdString(p->FileName()).remove(env.Path("").c_str()).toStdString(); };
         return name(w.tsBannerAd) + " " + name(w.tsZeredButton1) + " " + name(w.tsZeredButton2);
     }
     static void Ticks(frmMM& w, int pSeconds) {
@@ -56,13 +52,12 @@ TEST_F(HouseAdsScenario, ThePicturesChangeAndOpenTheirPages) {
     // What the list names is drawn in both languages and leads to a page
     // that has the anchor.
     for (const HouseAds::Entry& entry : HouseAds::ParseAdsList(ReadFile(env.Path("ads/ads.txt")))) {
-        SCOPED_TRACE(entry.picture);
-        EXPECT_FALSE(Drawn("ads/" + entry.picture).empty());
-        EXPECT_FALSE(Drawn("ads/00000407/" + entry.picture).empty());
+        EXPECT_FALSE(Drawn("ads/" + entry.picture).empty() || Drawn("ads/00000407/" + entry.picture).empty());
         const size_t hash = entry.target.find('#');
         const std::string page = ReadFile(kSource + "/data/" + entry.target.substr(0, hash));
-        ASSERT_FALSE(page.empty()) << entry.target;
-        EXPECT_TRUE(hash == std::string::npos || page.find("id=\"" + entry.target.substr(hash + 1) + "\"") != std::string::npos);
+        EXPECT_TRUE(hash == std::string::npos ? !page.empty()
+                                              : page.find("id=\"" + entry.target.substr(hash + 1) + "\"") != std::string::npos)
+            << entry.target;
     }
 
     OpenedAddresses opened;
@@ -95,10 +90,6 @@ TEST_F(HouseAdsScenario, GermanPicturesAndTheProgramsOwnBanner) {
     std::remove(env.Path("ads/00000407/button_faq.gif").c_str());
     Set("ShowZovid", "Yes");
     qputenv("LC_ALL", "de_CH.UTF-8");
-    struct Restore {
-        QByteArray was = qgetenv("LC_ALL");
-        ~Restore() { qputenv("LC_ALL", was); }
-    } restore;
     {
         OpenedAddresses opened;
         Program program("");
@@ -110,8 +101,7 @@ TEST_F(HouseAdsScenario, GermanPicturesAndTheProgramsOwnBanner) {
         // No German picture of the third: the English one.
         EXPECT_EQ(Pictures(w), "ads/00000407/banner_record.gif ads/00000407/button_help.gif ads/button_faq.gif");
         QTest::mouseClick(w.tsBannerAd, Qt::LeftButton);
-        ASSERT_EQ(opened.urls.size(), 1);
-        EXPECT_EQ(QUrl(opened.urls[0]).fragment(), "record");
+        EXPECT_EQ(opened.urls.join(' ').toStdString(), "file://" + env.Path("htm/help.htm#record"));
         Ticks(w, 30);
         EXPECT_EQ(w.tsBannerAd->FileName(), env.Path("ads/00000407/banner_books.gif"));
     }

@@ -22,13 +22,11 @@ TEST(AddressCheck, Lists) {
     std::vector<Case> cases = {
         {"  ann@example.com,bob@example.org ,  carl@mail.example.net", kAddressListValid, "",
          "ann@example.com, bob@example.org, carl@mail.example.net"},
-        {"ann@example.com, bob@example.org", kAddressListValid, ""},
         {"ann@example.com,  ,no address at all", kAddressListValid, "", "ann@example.com"}, // the end
         {"   ", kAddressListValid, "", ""},
         {"ann@example.com,   bob   ,carl@example.org", kAddressNoAt, "bob"},
         {"first.last@localhost", kAddressNoDotAfterAt, "first.last@localhost"},
-        {"a@b@c.d", kAddressListValid, ""},
-        {"a@.", kAddressListValid, ""},
+        {"a@b@c.d, a@.", kAddressListValid, ""},
         {"J\xc3\xb6rg@example.com, \xe2\x82\xac@example.com", kAddressListValid, ""},
         {at512, kAddressListValid, ""},
         {at512 + " ", kAddressListTooLong, ""},
@@ -52,12 +50,7 @@ TEST(AddressCheck, Lists) {
         CheckAddressList(list, bad, result);
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(bad, c.bad);
-        const std::string normalised = c.normalised == "<unchanged>" ? c.list : c.normalised;
-        EXPECT_EQ(list, normalised);
-        if (result == kAddressListValid) { // the normalised list passes again unchanged
-            CheckAddressList(list, bad, result);
-            EXPECT_EQ(list, normalised);
-        }
+        EXPECT_EQ(list, c.normalised == "<unchanged>" ? c.list : c.normalised);
     }
 }
 

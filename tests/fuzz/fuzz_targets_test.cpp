@@ -27,7 +27,6 @@ TEST(FuzzTargets, PinnedInputsKeepEveryProperty) {
     const auto all = fuzz::AllSeeds();
     ASSERT_EQ(all.size(), targets.size());
     for (const auto& [name, seeds] : all) {
-        ASSERT_TRUE(targets.count(name)) << name;
         for (size_t i = 0; i < seeds.size(); ++i) {
             try {
                 targets.at(name)(reinterpret_cast<const uint8_t*>(seeds[i].data()), seeds[i].size());

@@ -18,14 +18,12 @@
 namespace brisa {
 namespace {
 
-using Texts = std::vector<std::pair<const char*, const char*>>; // id, text ("-" none)
-
 TEST(Language, ChoosingAndReadingTheFile) {
     struct Case {
         uint16_t system;
         std::map<std::string, std::string> files; // lang/<id>.txt; "<fifo>", "<folder>"
         const char* chosen;
-        Texts texts;
+        std::vector<std::pair<const char*, const char*>> texts; // id, text ("-" none)
     };
     const std::string en = "mm0063\tRecord\r\nmm0064\tPlay\r\n", de = "mm0063\tAufnahme\r\n";
     const std::vector<Case> cases = {

@@ -6,6 +6,7 @@
 #include "tools/gif_encoder.h"
 
 #include <QBuffer>
+#include <QtEndian>
 #include <QImageReader>
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -33,10 +34,6 @@ Decoded Decode(const std::string& pBytes) {
     return result;
 }
 
-GifFrame Frame(int pLeft, int pTop, int pWidth, int pHeight, std::vector<uint8_t> pIndices) {
-    return {pLeft, pTop, pWidth, pHeight, std::move(pIndices), 10};
-}
-
 TEST(Art, GifsReadBackAsWritten) {
     // The LZW codes themselves: clear(4) 0 6 0 end(5), three bits until code 8 is due.
     EXPECT_EQ(LzwCompress({0, 0, 0, 0}, 2), std::string("\x84\x51", 2));
@@ -53,10 +50,10 @@ TEST(Art, GifsReadBackAsWritten) {
         std::vector<GifFrame> frames; // each stays under the next
     };
     const Case cases[] = {
-        {160, 120, colours256, {Frame(0, 0, 160, 120, noise)}},
-        {1, 1, {qRgb(1, 2, 3)}, {Frame(0, 0, 1, 1, {0})}},
+        {160, 120, colours256, {GifFrame{0, 0, 160, 120, noise}}},
+        {1, 1, {qRgb(1, 2, 3)}, {GifFrame{0, 0, 1, 1, {0}}}},
         {6, 4, {qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(0, 0, 255)},
-         {Frame(0, 0, 6, 4, std::vector<uint8_t>(24, 1)), Frame(2, 1, 2, 2, {2, 2, 2, 2}), Frame(5, 3, 1, 1, {0})}},
+         {GifFrame{0, 0, 6, 4, std::vector<uint8_t>(24, 1)}, GifFrame{2, 1, 2, 2, {2, 2, 2, 2}}, GifFrame{5, 3, 1, 1, {0}}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.width);
@@ -79,9 +76,8 @@ TEST(Art, GifsReadBackAsWritten) {
     std::vector<QImage> pictures;
     for (int n = 0; n < 4; ++n) {
         QImage image(120, 80, QImage::Format_RGB32);
-        for (int y = 0; y < 80; ++y)
-            for (int x = 0; x < 120; ++x)
-                image.setPixel(x, y, x >= 10 + n * 20 && x < 30 + n * 20 && y >= 30 && y < 40 ? qRgb(255, 255, 0) : qRgb(x / 12 * 20, y / 10 * 25, 100));
+        for (int i = 0, x = 0, y = 0; i < 120 * 80; ++i, x = i % 120, y = i / 120)
+            image.setPixel(x, y, x >= 10 + n * 20 && x < 30 + n * 20 && y >= 30 && y < 40 ? qRgb(255, 255, 0) : qRgb(x / 12 * 20, y / 10 * 25, 100));
         pictures.push_back(image);
     }
     pictures.push_back(pictures.back());
@@ -91,30 +87,6 @@ TEST(Art, GifsReadBackAsWritten) {
     ASSERT_EQ(decoded.frames.size(), pictures.size());
     for (size_t n = 0; n < pictures.size(); ++n) EXPECT_EQ(decoded.frames[n], pictures[n]) << n;
     EXPECT_EQ(decoded.delaysMs.back(), 500);
-
-    // Many colours: 256 of them close to every colour of the picture.
-    QImage gradient(512, 64, QImage::Format_RGB32);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 512; ++x) gradient.setPixel(x, y, qRgb(x / 2, y * 4, 255 - x / 2));
-    const std::vector<QRgb> palette = BuildPalette({gradient});
-    ASSERT_EQ(palette.size(), 256u);
-    int worst = 0;
-    for (int y = 0; y < 64; y += 3)
-        for (int x = 0; x < 512; x += 5) {
-            int best = 1 << 30;
-            for (QRgb p : palette) {
-                const QRgb c = gradient.pixel(x, y);
-                best = std::min(best, std::max({std::abs(qRed(c) - qRed(p)), std::abs(qGreen(c) - qGreen(p)), std::abs(qBlue(c) - qBlue(p))}));
-            }
-            worst = std::max(worst, best);
-        }
-    EXPECT_LE(worst, 24);
-}
-
-uint32_t Le32(const std::string& pBytes, size_t pAt) {
-    uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(pBytes[pAt + static_cast<size_t>(i)]);
-    return value;
 }
 
 TEST(Art, TheDataFiles) {
@@ -131,11 +103,11 @@ TEST(Art, TheDataFiles) {
         const std::string bytes = test::ReadFile(env.Path(name));
         ASSERT_GT(bytes.size(), 44u);
         if (name.ends_with(".wav")) { // mono, 16 bits, 22050 Hz
-            EXPECT_EQ(bytes.substr(0, 16), "RIFF" + bytes.substr(4, 4) + "WAVEfmt ");
-            for (const auto& [at, value] : std::vector<std::pair<size_t, uint32_t>>{
+            auto le32 = [&](size_t pAt) { return qFromLittleEndian<uint32_t>(bytes.data() + pAt); };
+            EXPECT_EQ(bytes.substr(0, 4) + bytes.substr(8, 8) + bytes.substr(36, 4), "RIFFWAVEfmt data");
+            for (const auto& [at, value] : std::vector<std::pair<size_t, size_t>>{
                      {4, bytes.size() - 8}, {16, 16}, {20, 1 | 1 << 16}, {24, 22050}, {28, 44100}, {32, 2 | 16 << 16}, {40, bytes.size() - 44}})
-                EXPECT_EQ(Le32(bytes, at), value) << at;
-            EXPECT_EQ(bytes.substr(36, 4), "data");
+                EXPECT_EQ(le32(at), value) << at;
         }
         if (!name.ends_with(".gif")) continue;
         // Animated, looping forever, each frame different from the one before.
