@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 
 namespace brisa {
 namespace {
@@ -17,6 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
+// The sound device: captures what the test hands it, plays until stopped.
 struct Audio {
     bool works = true;
     PcmBuffer* capturing = nullptr;
@@ -27,24 +27,18 @@ struct Audio {
 class FakeDevice : public IWaveBackend {
 public:
     explicit FakeDevice(Audio& pAudio) : m(pAudio) {}
-    ~FakeDevice() override { StopCapture(), StopPlayback(); }
+    ~FakeDevice() override { m.capturing = nullptr, m.playing = nullptr; }
     WaveFormat Format() const override { return {}; }
     bool Probe(std::string& pReason) override { return Works(pReason); }
     bool StartCapture(PcmBuffer& pTarget, std::string& pReason) override {
-        if (Works(pReason))
-            m.capturing = &pTarget;
-        return m.works;
+        return Works(pReason) && (m.capturing = &pTarget);
     }
     void StopCapture() override { m.capturing = nullptr; }
     bool StartPlayback(const PcmBuffer& pSource, size_t pOffset, std::string& pReason) override {
-        if (Works(pReason))
-            m.playing = &pSource, m.playingFrom = pOffset;
-        return m.works;
+        m.playingFrom = pOffset;
+        return Works(pReason) && (m.playing = &pSource);
     }
-    size_t StopPlayback() override {
-        m.playing = nullptr;
-        return m.playingFrom;
-    }
+    size_t StopPlayback() override { return m.playing = nullptr, m.playingFrom; }
     WaveState State() override {
         return m.capturing ? WaveState::Capturing
                : m.playing ? WaveState::Playing
@@ -53,8 +47,7 @@ public:
 
 private:
     bool Works(std::string& pReason) {
-        if (!m.works)
-            pReason = "the microphone is unplugged";
+        pReason = "the microphone is unplugged";
         return m.works;
     }
     Audio& m;
@@ -70,11 +63,8 @@ struct Mci {
     }
     std::string Recording() {
         const PcmBuffer* pcm = mci.Recording("a");
-        if (!pcm)
-            return "<closed>";
-        std::string bytes(pcm->Size(), '\0');
-        pcm->Read(0, bytes.data(), bytes.size());
-        return bytes;
+        std::string bytes(pcm ? pcm->Size() : 0, '\0');
+        return pcm && pcm->Read(0, bytes.data(), bytes.size()) == bytes.size() ? bytes : "<closed>";
     }
 };
 
@@ -130,7 +120,8 @@ TEST(MciInterpreter, Commands) {
         {"="},
         // Pause keeps the recording, record goes on with it.
         {"  Record\tA   OverWrite  "}, {"+AB"}, {"PAUSE a"}, {"+lost while paused"}, {"record a"},
-        {"+CD"}, {"stop a"}, {"=ABCD"}, {"record a"}, {"+EF"}, {"stop a"}, {"=ABCDEF"},
+        {"+CD"}, {"stop a"}, {"=ABCD"}, {"record a"}, {"+EF"}, {"pause a"}, {"stop a"},
+        {"=ABCDEF"},
         // Overwrite starts anew, stopped or recording.
         {"record a overwrite"}, {"+new"}, {"=new"}, {"record a overwrite"}, {"+xy"}, {"=xy"},
         // Play ends the recording and starts at milliseconds of 16-bit mono
@@ -182,18 +173,15 @@ std::string Wave(const std::string& pSamples) {
 TEST(MciInterpreter, SavesWaveFiles) {
     QTemporaryDir dir;
     const std::string folder = dir.path().toStdString();
-    std::string noise;
-    std::mt19937 random(7);
-    for (int i = 0; i < 200000; ++i) // more than one piece of storage
-        noise += static_cast<char>(random() & 0xFF);
+    std::string noise(200000, '\0'); // more than one piece of storage
+    for (size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<char>(i * 7919 % 251);
     Mci m;
     ASSERT_EQ(m.mci.Send("open new type waveaudio alias a"), 0u);
     fs::create_directories(folder + "/my folder");
-    for (const auto& [samples, name] :
-         std::vector<std::pair<std::string, std::string>>{{"abc", "odd.wav"},
-                                                          {"1234", "my folder/in put.wav"},
-                                                          {noise, "in.wav"},
-                                                          {"", "0.wav"}}) {
+    const std::vector<std::pair<std::string, std::string>> saves = {
+        {"abc", "odd.wav"}, {"1234", "my folder/in put.wav"}, {noise, "in.wav"}, {"", "0.wav"}};
+    for (const auto& [samples, name] : saves) {
         ASSERT_EQ(m.mci.Send("record a overwrite"), 0u);
         m.Capture(samples.substr(0, 70000));
         m.Capture(samples.substr(std::min<size_t>(70000, samples.size())));

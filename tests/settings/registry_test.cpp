@@ -31,14 +31,11 @@ struct Store {
     Store() { qunsetenv("http_proxy"), qunsetenv("HTTP_PROXY"); }
 
     // What another program or a hand edit puts in the registry.
-    void Put(RootKey pRoot, const std::string& pKey, const std::string& pName,
-             const std::string& pBytes) {
+    void Put(const std::string& pName, const std::string& pBytes, RootKey pRoot = LM,
+             const std::string& pKey = kProgramKey) {
         FileRegistry other(FileRegistry::DefaultPath());
         ASSERT_TRUE(other.CreateKey(pRoot, pKey));
         ASSERT_TRUE(other.SetValue(pRoot, pKey, pName, pBytes));
-    }
-    void Put(const std::string& pName, const std::string& pBytes) {
-        Put(LM, kProgramKey, pName, pBytes);
     }
     std::optional<std::string> Raw(const std::string& pKey, const std::string& pName) {
         std::string data;
@@ -62,25 +59,20 @@ TEST(SettingsStore, Settings) {
         std::string (cRegistry::*get)();
         void (cRegistry::*set)(const std::string&);
     };
+    // clang-format off
+#define RW(name, property) Row{name, &cRegistry::property, &cRegistry::property}
+#define RO(name, property) Row{name, &cRegistry::property, nullptr}
     const std::vector<Row> rows = {
-        {"Name", &cRegistry::MyName, &cRegistry::MyName},
-        {"Organization", &cRegistry::MyOrganization, &cRegistry::MyOrganization},
-        {"ConnectTo", &cRegistry::ConnectTo, &cRegistry::ConnectTo},
-        {"LargeFontWarning", &cRegistry::LargeFontWarning, &cRegistry::LargeFontWarning},
-        {"LowResVideoWarning", &cRegistry::LowResVideoWarning, &cRegistry::LowResVideoWarning},
-        {"InVolume", &cRegistry::InVolume, &cRegistry::InVolume},
-        {"OutVolume", &cRegistry::OutVolume, &cRegistry::OutVolume},
-        {"Email", &cRegistry::MyEmail, &cRegistry::MyEmail},
-        {"Cc", &cRegistry::MyCc, &cRegistry::MyCc},
-        {"Note", &cRegistry::MyNote, &cRegistry::MyNote},
-        {"PlaySounds", &cRegistry::PlaySounds, &cRegistry::PlaySounds},
-        {"Autorun", &cRegistry::Autorun, &cRegistry::Autorun},
-        {"KnownAddressBooks", &cRegistry::KnownAddressBooks, &cRegistry::KnownAddressBooks},
-        {"AddressBook", &cRegistry::AddressBook, &cRegistry::AddressBook},
-        {"LogoClick", &cRegistry::LogoClick, nullptr},
-        {"DistributorCode", &cRegistry::DistributorCode, nullptr},
-        {"ZovidClick", &cRegistry::ZovidClick, nullptr},
-    };
+        RW("Name", MyName), RW("Organization", MyOrganization), RW("ConnectTo", ConnectTo),
+        RW("LargeFontWarning", LargeFontWarning), RW("LowResVideoWarning", LowResVideoWarning),
+        RW("InVolume", InVolume), RW("OutVolume", OutVolume), RW("Email", MyEmail),
+        RW("Cc", MyCc), RW("Note", MyNote), RW("PlaySounds", PlaySounds), RW("Autorun", Autorun),
+        RW("KnownAddressBooks", KnownAddressBooks), RW("AddressBook", AddressBook),
+        RO("LogoClick", LogoClick), RO("DistributorCode", DistributorCode),
+        RO("ZovidClick", ZovidClick)};
+#undef RW
+#undef RO
+    // clang-format on
     for (const Row& row : rows) {
         s.Put(row.name, "was \"here\"\0tail\0"s);
         EXPECT_EQ((s.store.*row.get)(), "was \"here\"") << row.name;
@@ -143,9 +135,9 @@ TEST(SettingsStore, HttpProxy) {
         if (row.environment)
             qputenv("http_proxy", QByteArray::fromStdString(*row.environment));
         if (row.enable)
-            s.Put(RootKey::CurrentUser, kInternetKey, "ProxyEnable", *row.enable);
+            s.Put("ProxyEnable", *row.enable, RootKey::CurrentUser, kInternetKey);
         if (row.server)
-            s.Put(RootKey::CurrentUser, kInternetKey, "ProxyServer", *row.server);
+            s.Put("ProxyServer", *row.server, RootKey::CurrentUser, kInternetKey);
         EXPECT_EQ(s.store.GetIeHttpProxy(), row.proxy) << row.server.value_or("(none)");
     }
     Store s;
