@@ -64,10 +64,6 @@ TEST(VCard, Cards) {
         std::string cards;
     };
     const std::vector<Case> cases = {
-        {"3.0",
-         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane;;;\r\nFN:Jane Doe\r\n"
-         "TEL;TYPE=CELL:+1 555 0100\r\nEMAIL;TYPE=INTERNET:jane@example.org\r\nEND:VCARD\r\n",
-         "Jane Doe <jane@example.org>; "},
         {"2.1 quoted-printable, charsets, soft break",
          "BEGIN:VCARD\r\nVERSION:2.1\r\nFN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:Hans "
          "M=FC=\r\nller\r\nEMAIL;INTERNET:hans@example.de\r\nEND:VCARD\r\n"
