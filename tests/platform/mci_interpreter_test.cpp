@@ -27,7 +27,10 @@ struct Audio {
 class FakeDevice : public IWaveBackend {
 public:
     explicit FakeDevice(Audio& pAudio) : m(pAudio) {}
-    ~FakeDevice() override { m.capturing = nullptr, m.playing = nullptr; }
+    ~FakeDevice() override {
+        m.capturing = nullptr;
+        m.playing = nullptr;
+    }
     WaveFormat Format() const override { return {}; }
     bool Probe(std::string& pReason) override { return Works(pReason); }
     bool StartCapture(PcmBuffer& pTarget, std::string& pReason) override {
@@ -38,7 +41,10 @@ public:
         m.playingFrom = pOffset;
         return Works(pReason) && (m.playing = &pSource);
     }
-    size_t StopPlayback() override { return m.playing = nullptr, m.playingFrom; }
+    size_t StopPlayback() override {
+        m.playing = nullptr;
+        return m.playingFrom;
+    }
     WaveState State() override {
         return m.capturing ? WaveState::Capturing
                : m.playing ? WaveState::Playing
