@@ -2,10 +2,11 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
-#include <cctype>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
@@ -16,19 +17,29 @@
 
 namespace brisa::test {
 
+namespace {
+
+bool SameName(const std::string& pA, const std::string& pB) {
+    return ::strcasecmp(pA.c_str(), pB.c_str()) == 0;
+}
+
+std::string LoopbackUrl(int pPort, const std::string& pPath) {
+    return "http://127.0.0.1:" + std::to_string(pPort) + pPath;
+}
+
+} // namespace
+
 std::string ReceivedRequest::Header(const std::string& pName) const {
     for (const auto& [name, value] : headers)
-        if (::strcasecmp(name.c_str(), pName.c_str()) == 0)
+        if (SameName(name, pName))
             return value;
     return {};
 }
 
 int ReceivedRequest::HeaderCount(const std::string& pName) const {
-    int count = 0;
-    for (const auto& header : headers)
-        if (::strcasecmp(header.first.c_str(), pName.c_str()) == 0)
-            ++count;
-    return count;
+    return static_cast<int>(std::count_if(headers.begin(), headers.end(), [&](const auto& pHeader) {
+        return SameName(pHeader.first, pName);
+    }));
 }
 
 // ---- HttpServer ----------------------------------------------------------------
@@ -46,14 +57,10 @@ HttpServer::HttpServer() : m_Impl(std::make_unique<Impl>()) {
     Impl* impl = m_Impl.get();
     impl->server.Post(
         R"(.*)", [impl](const httplib::Request& pRequest, httplib::Response& pResponse) {
-            ReceivedRequest received;
-            received.method = pRequest.method;
-            received.target = pRequest.target;
-            received.body = pRequest.body;
+            ReceivedRequest received{pRequest.method, pRequest.target, pRequest.body, {}, {}};
             for (const auto& [name, file] : pRequest.files)
                 received.parts.push_back({name, file.filename, file.content_type, file.content});
-            for (const auto& header : pRequest.headers)
-                received.headers.push_back(header);
+            received.headers.assign(pRequest.headers.begin(), pRequest.headers.end());
             ServerAnswer answer;
             {
                 std::lock_guard<std::mutex> lock(impl->mutex);
@@ -69,18 +76,16 @@ HttpServer::HttpServer() : m_Impl(std::make_unique<Impl>()) {
             pResponse.set_content(answer.body, "text/plain");
         });
     // The socket listens from here on; connections wait in its backlog until
-    // the thread takes them.
+    // the thread takes them. stop() only reaches a server that is running.
     impl->port = impl->server.bind_to_any_port("127.0.0.1");
     impl->thread = std::thread([impl] { impl->server.listen_after_bind(); });
-    // stop() only reaches a server that is already running.
-    for (int i = 0; i < 1000 && !impl->server.is_running(); ++i)
+    while (!impl->server.is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 HttpServer::~HttpServer() {
     m_Impl->server.stop();
-    if (m_Impl->thread.joinable())
-        m_Impl->thread.join();
+    m_Impl->thread.join();
 }
 
 int HttpServer::Port() const {
@@ -88,7 +93,7 @@ int HttpServer::Port() const {
 }
 
 std::string HttpServer::Url(const std::string& pPath) const {
-    return "http://127.0.0.1:" + std::to_string(m_Impl->port) + pPath;
+    return LoopbackUrl(m_Impl->port, pPath);
 }
 
 void HttpServer::Queue(ServerAnswer pAnswer) {
@@ -110,61 +115,50 @@ int Listen(int& pPort) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(fd, 16);
     socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    ::listen(fd, 16);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     pPort = ntohs(address.sin_port);
     return fd;
 }
 
-// Reads what arrives within pQuietMs of silence; false when the peer closed.
-bool ReadFor(int pFd, int pQuietMs, const std::atomic<bool>& pStop) {
+// Reads into pBytes until pEnough says so, the peer closes, the server
+// stops, or nothing arrives for pQuietMs (never, when negative).
+void ReadFrom(int pFd, std::string& pBytes, int pQuietMs, const std::atomic<bool>& pStop,
+              const std::function<bool(const std::string&)>& pEnough = {}) {
     char buffer[65536];
-    while (!pStop) {
+    int quiet = 0;
+    while (!pStop && !(pEnough && pEnough(pBytes))) {
         pollfd poller{pFd, POLLIN, 0};
-        const int ready = ::poll(&poller, 1, pQuietMs);
-        if (ready <= 0)
-            return true;
+        if (::poll(&poller, 1, 50) <= 0) {
+            if (pQuietMs >= 0 && (quiet += 50) >= pQuietMs)
+                return;
+            continue;
+        }
         const ssize_t n = ::read(pFd, buffer, sizeof buffer);
         if (n <= 0)
-            return false;
+            return;
+        pBytes.append(buffer, static_cast<size_t>(n));
+        quiet = 0;
     }
-    return true;
 }
 
-// Reads one request: its head and as many body bytes as its Content-Length
-// says (or what arrives before the peer goes quiet for a few seconds).
-std::string ReadRequest(int pFd, const std::atomic<bool>& pStop) {
-    std::string bytes;
-    char buffer[65536];
-    size_t wanted = std::string::npos;
-    while (!pStop) {
-        if (wanted == std::string::npos) {
-            const auto end = bytes.find("\r\n\r\n");
-            if (end != std::string::npos) {
-                size_t length = 0;
-                std::string head = bytes.substr(0, end);
-                for (auto& c : head)
-                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                const auto at = head.find("\r\ncontent-length:");
-                if (at != std::string::npos)
-                    length = std::stoul(head.substr(at + 17));
-                wanted = end + 4 + length;
-            }
-        }
-        if (wanted != std::string::npos && bytes.size() >= wanted)
-            break;
-        pollfd poller{pFd, POLLIN, 0};
-        if (::poll(&poller, 1, 5000) <= 0)
-            break;
-        const ssize_t n = ::read(pFd, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-    return bytes;
+// True once pBytes hold a request head and as many body bytes as its
+// Content-Length says.
+bool WholeRequest(const std::string& pBytes) {
+    const auto end = pBytes.find("\r\n\r\n");
+    if (end == std::string::npos)
+        return false;
+    std::string head = pBytes.substr(0, end);
+    std::transform(head.begin(), head.end(), head.begin(), ::tolower);
+    const auto at = head.find("\r\ncontent-length:");
+    return pBytes.size() >=
+           end + 4 + (at == std::string::npos ? 0 : std::stoul(head.substr(at + 17)));
+}
+
+void Answer(int pFd, const std::string& pText) {
+    [[maybe_unused]] const ssize_t n = ::write(pFd, pText.data(), pText.size());
 }
 
 } // namespace
@@ -179,6 +173,32 @@ struct RawServer::Impl {
     std::atomic<int> connections{0};
     std::thread thread;
 
+    void Serve(int pClient) {
+        std::string bytes;
+        switch (mode) {
+        case RawMode::Hold:
+            ReadFrom(pClient, bytes, -1, stop);
+            break;
+        case RawMode::Drop: // reads a little, then goes
+            bytes.resize(16);
+            bytes.resize(
+                static_cast<size_t>(std::max<ssize_t>(0, ::read(pClient, bytes.data(), 16))));
+            break;
+        case RawMode::Garbage:
+            ReadFrom(pClient, bytes, 300, stop);
+            Answer(pClient, "this is no answer at all\r\n\r\n");
+            break;
+        case RawMode::Capture:
+            ReadFrom(pClient, bytes, 5000, stop, WholeRequest);
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                captured.push_back(bytes);
+            }
+            Answer(pClient, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+            break;
+        }
+    }
+
     void Run() {
         while (!stop) {
             pollfd poller{fd, POLLIN, 0};
@@ -188,34 +208,7 @@ struct RawServer::Impl {
             if (client < 0)
                 continue;
             ++connections;
-            switch (mode) {
-            case RawMode::Hold:
-                while (!stop && ReadFor(client, 50, stop)) {
-                }
-                break;
-            case RawMode::Drop: {
-                char buffer[16];
-                (void)::read(client, buffer, sizeof buffer);
-                break;
-            }
-            case RawMode::Garbage: {
-                ReadFor(client, 300, stop);
-                const char reply[] = "this is no answer at all\r\n\r\n";
-                (void)::write(client, reply, sizeof reply - 1);
-                break;
-            }
-            case RawMode::Capture: {
-                std::string request = ReadRequest(client, stop);
-                {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    captured.push_back(std::move(request));
-                }
-                const char reply[] =
-                    "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-                (void)::write(client, reply, sizeof reply - 1);
-                break;
-            }
-            }
+            Serve(client);
             ::close(client);
         }
     }
@@ -224,14 +217,12 @@ struct RawServer::Impl {
 RawServer::RawServer(RawMode pMode) : m_Impl(std::make_unique<Impl>()) {
     m_Impl->mode = pMode;
     m_Impl->fd = Listen(m_Impl->port);
-    Impl* impl = m_Impl.get();
-    m_Impl->thread = std::thread([impl] { impl->Run(); });
+    m_Impl->thread = std::thread([impl = m_Impl.get()] { impl->Run(); });
 }
 
 RawServer::~RawServer() {
     m_Impl->stop = true;
-    if (m_Impl->thread.joinable())
-        m_Impl->thread.join();
+    m_Impl->thread.join();
     ::close(m_Impl->fd);
 }
 
@@ -240,7 +231,7 @@ int RawServer::Port() const {
 }
 
 std::string RawServer::Url(const std::string& pPath) const {
-    return "http://127.0.0.1:" + std::to_string(m_Impl->port) + pPath;
+    return LoopbackUrl(m_Impl->port, pPath);
 }
 
 int RawServer::Connections() const {
@@ -254,8 +245,7 @@ std::vector<std::string> RawServer::Captured() const {
 
 int ClosedPort() {
     int port = 0;
-    const int fd = Listen(port);
-    ::close(fd);
+    ::close(Listen(port));
     return port;
 }
 
