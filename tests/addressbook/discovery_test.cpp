@@ -17,10 +17,6 @@ namespace {
 
 using Paths = std::vector<std::string>;
 
-void SetVariable(const char* pName, const std::string& pValue) {
-    pValue.empty() ? ::unsetenv(pName) : ::setenv(pName, pValue.c_str(), 1);
-}
-
 TEST(Discovery, TheDriveSearchFindsTheBooks) {
     struct Row {
         Paths tree;  // below the drive: files, "link -> target" (~ the drive), "pipe |"
@@ -28,44 +24,32 @@ TEST(Discovery, TheDriveSearchFindsTheBooks) {
         bool ordered = false;
         std::string winePrefix = "", contacts = ""; // below the folder holding the drive
     };
+    // clang-format off
     const std::vector<Row> rows = {
         // a folder's files before its subfolders', depth first
-        {{"a/deep/a2.pst", "a/a1.ldif", "top.wab", "a/deep/deeper/a3.wab"},
-         {"top.wab", "a/a1.ldif", "a/deep/a2.pst", "a/deep/deeper/a3.wab"},
-         true},
-        {{"ADDRBK.LST", "Abook.NAB", "NNDBASE.TXT", "x.PST", "y.Wab", "z.LdIf", "x.wab.bak", "wab",
-          "addrbk.lst.old", "my abook.nab", "nndbase.txt~", "x.ldi", ".pst"},
+        {{"a/deep/a2.pst", "a/a1.ldif", "top.wab", "a/deep/deeper/a3.wab"}, {"top.wab", "a/a1.ldif", "a/deep/a2.pst", "a/deep/deeper/a3.wab"}, true},
+        {{"ADDRBK.LST", "Abook.NAB", "NNDBASE.TXT", "x.PST", "y.Wab", "z.LdIf", "x.wab.bak", "wab", "addrbk.lst.old", "my abook.nab", "nndbase.txt~", "x.ldi", ".pst"},
          {"ADDRBK.LST", "Abook.NAB", "NNDBASE.TXT", "x.PST", "y.Wab", "z.LdIf"}},
         // hidden entries are skipped, Wine prefixes (folders holding drive_c) are not
-        {{".thunderbird/abook.ldif", "visible/.hidden.wab", "visible/shown.wab",
-          ".wine/drive_c/users/ann/AddrBk.lst", ".wine/drive_c/users/ann/.cache/old.wab",
+        {{".thunderbird/abook.ldif", "visible/.hidden.wab", "visible/shown.wab", ".wine/drive_c/users/ann/AddrBk.lst", ".wine/drive_c/users/ann/.cache/old.wab",
           ".office/drive_c/Program Files/abook.nab", ".fake/drive_c", ".fake/x.wab"},
-         {".office/drive_c/Program Files/abook.nab", ".wine/drive_c/users/ann/AddrBk.lst",
-          "visible/shown.wab"}},
-        // the prefix WINEPREFIX names is searched last, even below a hidden folder, and once
-        {{"visible/shown.wab", ".local/w/mail/top.pst", ".local/w/mail/drive_c/nndbase.txt",
-          ".local/x.ldif"},
-         {"visible/shown.wab", ".local/w/mail/top.pst", ".local/w/mail/drive_c/nndbase.txt"},
-         true,
-         "drive/.local/w/mail/"},
+         {".office/drive_c/Program Files/abook.nab", ".wine/drive_c/users/ann/AddrBk.lst", "visible/shown.wab"}},
+        // the prefix WINEPREFIX names is searched last, even below a hidden folder, and once;
+        // not when it lies off the drive or is written with ".."
+        {{"visible/shown.wab", ".local/w/mail/top.pst", ".local/w/mail/drive_c/nndbase.txt", ".local/x.ldif"},
+         {"visible/shown.wab", ".local/w/mail/top.pst", ".local/w/mail/drive_c/nndbase.txt"}, true, "drive/.local/w/mail/"},
         {{".wine/drive_c/AddrBk.lst"}, {".wine/drive_c/AddrBk.lst"}, true, "drive/.wine"},
-        // not when it lies off the drive, or is written with ".."
         {{"../outside/drive_c/AddrBk.lst"}, {}, true, "outside"},
         {{"v/x", ".l/w/drive_c/AddrBk.lst"}, {}, true, "drive/v/../.l/w"},
-        // links to folders are not followed, links to files are files
-        {{"a/one.ldif", "elsewhere/two.ldif", "a/loop -> ~", "a/up -> ..",
-          "shortcut -> ~/elsewhere", "linked.ldif -> ~/a/one.ldif",
-          "dangling.ldif -> ~/nowhere.ldif"},
+        // links to folders are not followed, links to files are files; no pipes, no tabs
+        {{"a/one.ldif", "elsewhere/two.ldif", "a/loop -> ~", "a/up -> ..", "shortcut -> ~/elsewhere", "linked.ldif -> ~/a/one.ldif", "dangling.ldif -> ~/none.ldif"},
          {"a/one.ldif", "elsewhere/two.ldif", "linked.ldif"}},
         {{"ok.wab", "tab\there.wab", "pipe.wab |"}, {"ok.wab"}},
         // the folder of contact folders comes last when it is on the drive
-        {{"home/books/contacts.ldif", "home/.local/share/contacts/work/ann.vcf"},
-         {"home/books/contacts.ldif", "home/.local/share/contacts"},
-         true,
-         "",
-         "drive/home/.local/share/contacts"},
+        {{"home/books/contacts.ldif", "home/.local/share/contacts/work/ann.vcf"}, {"home/books/contacts.ldif", "home/.local/share/contacts"}, true, "", "drive/home/.local/share/contacts"},
         {{"../contacts/work/ann.vcf"}, {}, true, "", "contacts"},
     };
+    // clang-format on
     for (const Row& row : rows) {
         test::TempEnv env;
         const std::string drive = env.Root() + "/drive";
@@ -82,9 +66,12 @@ TEST(Discovery, TheDriveSearchFindsTheBooks) {
                 test::WriteFile(drive + "/" + entry, "x");
             }
         }
-        SetVariable("WINEPREFIX", row.winePrefix.empty() ? "" : env.Root() + "/" + row.winePrefix);
-        SetVariable("BRISAMAIL_CONTACTS",
-                    env.Root() + "/" + (row.contacts.empty() ? "none" : row.contacts));
+        const std::string prefix = env.Root() + "/" + row.winePrefix;
+        row.winePrefix.empty() ? ::unsetenv("WINEPREFIX")
+                               : ::setenv("WINEPREFIX", prefix.c_str(), 1);
+        const std::string contacts =
+            env.Root() + "/" + (row.contacts.empty() ? "none" : row.contacts);
+        ::setenv("BRISAMAIL_CONTACTS", contacts.c_str(), 1);
         const std::string known = SearchAddressBooks(drive + " [Drive]");
         Paths found;
         for (size_t at = 0, tab; (tab = known.find('\t', at)) != std::string::npos; at = tab + 1)
@@ -124,20 +111,15 @@ TEST(Discovery, TheBookListLabelsAndSelects) {
 }
 
 TEST(Discovery, TheDrivesAreTheRealFileSystems) {
-    const std::string mounts =
-        "sysfs /sys sysfs rw 0 0\nproc /proc proc rw 0 0\nudev /dev devtmpfs rw 0 0\n"
-        "tmpfs /run tmpfs rw 0 0\n/dev/nvme0n1p2 / ext4 rw 0 0\n/dev/nvme0n1p1 /boot/efi vfat rw 0 "
-        "0\n"
-        "/dev/loop3 /snap/core22/1122 squashfs ro 0 0\n/dev/nvme0n1p3 /home ext4 rw 0 0\n"
-        "gvfsd-fuse /run/user/1000/gvfs fuse.gvfsd-fuse rw 0 0\n"
-        "/dev/sdb1 /media/ann/My\\040USB\\040Stick vfat rw 0 0\n/dev/sdc1 /run/media/ann/Backup[2] "
-        "ext4 rw 0 0\n"
-        "overlay /var/lib/docker/overlay2/abc/merged overlay rw 0 0\n"
-        "/dev/sdd1 /mnt/data/ xfs rw 0 0\n/dev/sdd1 /mnt/data xfs rw 0 0\nbroken line\n";
-    const Paths drives = DriveEntriesFromMounts(mounts, "/home/ann/");
-    EXPECT_EQ(drives, (Paths{"/home/ann [Home]", "/ [System]", "/boot/efi [efi]", "/home [home]",
-                             "/media/ann/My USB Stick [My USB Stick]",
-                             "/run/media/ann/Backup[2] [Backup(2)]", "/mnt/data [data]"}));
+    const Paths drives = DriveEntriesFromMounts(
+        "proc /proc proc rw 0 0\n/dev/sda2 / ext4 rw 0 0\n/dev/sda3 /home ext4 rw 0 0\n"
+        "tmpfs /run tmpfs rw 0 0\n/dev/loop3 /snap/core22/1122 squashfs ro 0 0\n"
+        "/dev/sdb1 /media/ann/My\\040Stick vfat rw 0 0\n/dev/sdc1 /run/media/ann/B[2] ext4 rw 0 0\n"
+        "/dev/sdd1 /mnt/data/ xfs rw 0 0\n/dev/sdd1 /mnt/data xfs rw 0 0\nbroken line\n",
+        "/home/ann/");
+    EXPECT_EQ(drives, (Paths{"/home/ann [Home]", "/ [System]", "/home [home]",
+                             "/media/ann/My Stick [My Stick]", "/run/media/ann/B[2] [B(2)]",
+                             "/mnt/data [data]"}));
     for (const std::string& entry : drives)
         EXPECT_EQ(DrivePathOf(entry), entry.substr(0, entry.rfind(" ["))) << entry;
 }
