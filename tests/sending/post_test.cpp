@@ -221,13 +221,12 @@ TEST(PostFile, TheZipHoldsOneDeflatedEntryOrNothing) {
     std::string wave("RIFF\0\0\0\0WAVEfmt ", 16);
     for (int i = 0; i < 8000; ++i)
         wave += static_cast<char>(128 + (i % 50) - 25);
+    // clang-format off
     const std::tuple<std::string, std::string, std::string, bool> rows[] = {
         // source, target (below the program folder, which holds in.wav and dir/), in.wav, packed
-        {"in.wav", "in.zip", "", true},
-        {"in.wav", "in.zip", wave, true},
-        {"none.wav", "in.zip", "x", false},
-        {"dir", "in.zip", "x", false},
-        {"in.wav", "no/in.zip", "x", false}};
+        {"in.wav", "in.zip", "", true}, {"in.wav", "in.zip", wave, true},
+        {"none.wav", "in.zip", "x", false}, {"dir", "in.zip", "x", false}, {"in.wav", "no/in.zip", "x", false}};
+    // clang-format on
     for (const auto& [source, target, bytes, packed] : rows) {
         SCOPED_TRACE(source + " " + target);
         test::TempEnv env;
