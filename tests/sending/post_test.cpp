@@ -222,18 +222,20 @@ TEST(PostFile, TheZipHoldsOneDeflatedEntryOrNothing) {
     for (int i = 0; i < 8000; ++i)
         wave += static_cast<char>(128 + (i % 50) - 25);
     // clang-format off
-    const std::tuple<std::string, std::string, std::string, bool> rows[] = {
-        // source, target (below the program folder, which holds in.wav and dir/), in.wav, packed
-        {"in.wav", "in.zip", "", true}, {"in.wav", "in.zip", wave, true},
-        {"none.wav", "in.zip", "x", false}, {"dir", "in.zip", "x", false}, {"in.wav", "no/in.zip", "x", false}};
+    const std::tuple<std::string, std::string, std::string, int> rows[] = {
+        // source, target (below the program folder, which holds in.wav and dir/), in.wav, result
+        {"in.wav", "in.zip", "", kZipWritten}, {"in.wav", "in.zip", wave, kZipWritten},
+        {"none.wav", "in.zip", "x", kZipSourceUnreadable}, {"dir", "in.zip", "x", kZipSourceUnreadable},
+        {"in.wav", "no/in.zip", "x", kZipNotCreated}};
     // clang-format on
-    for (const auto& [source, target, bytes, packed] : rows) {
+    for (const auto& [source, target, bytes, result] : rows) {
         SCOPED_TRACE(source + " " + target);
         test::TempEnv env;
         WriteFile(env.Path("in.wav"), bytes);
         WriteFile(env.Path("in.zip"), "old");
         QDir().mkpath(QString::fromStdString(env.Path("dir")));
-        EXPECT_EQ(MakeZip(env.Path(source), env.Path(target)) == 0, packed);
+        EXPECT_EQ(MakeZip(env.Path(source), env.Path(target)), result);
+        const bool packed = result == kZipWritten;
         EXPECT_EQ(QDir(QString::fromStdString(env.ProgramFolder()))
                       .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                       .join(' '),
