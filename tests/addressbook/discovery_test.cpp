@@ -58,10 +58,11 @@ TEST(Discovery, TheDriveSearchFindsTheBooks) {
             const std::string path = drive + "/" + entry.substr(0, entry.find(' '));
             if (const auto arrow = entry.find(" -> "); arrow != std::string::npos) {
                 const std::string target = entry.substr(arrow + 4);
-                ::symlink((target[0] == '~' ? drive + target.substr(1) : target).c_str(),
-                          path.c_str());
+                ASSERT_EQ(::symlink((target[0] == '~' ? drive + target.substr(1) : target).c_str(),
+                                    path.c_str()),
+                          0);
             } else if (entry.ends_with(" |")) {
-                ::mkfifo(path.c_str(), 0600);
+                ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
             } else {
                 test::WriteFile(drive + "/" + entry, "x");
             }
