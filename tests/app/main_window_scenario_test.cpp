@@ -7,18 +7,21 @@
 #include "app/composition.h"
 
 #include "addressbook/address_window.h"
+#include "addressbook/outlook_window.h"
 #include "common/globals.h"
 #include "platform/file_registry.h"
 #include "settings/options_window.h"
 #include "skin/anigif.h"
 #include "skin/label_button.h"
 #include "tests/app/program_fixture.h"
+#include "tests/sending/test_servers.h"
 #include "tools/gif_encoder.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDir>
@@ -27,6 +30,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QRubberBand>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -34,6 +38,8 @@
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
 #include <future>
 #include <map>
 
@@ -240,13 +246,23 @@ TEST_F(WindowScenario, AFirstStartWritesItsSettingsAndALaterOneFindsThem) {
     // A click on the tray icon brings it up.
     program.tray.Activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(WaitFor([&] { return OnScreen(window); }));
+    window.cmbTo->setFocus();
+    QTest::keyClick(window.cmbTo, Qt::Key_Down);
+    EXPECT_EQ(window.cmbTo->currentText(), QString::fromUtf8("José@example.com"));
     ExitFromTheTray(program);
 }
 
 // The tray icon's menu, the trip to the tray and back, and what the
 // desktop is asked to open: help pages, the partner's link.
 TEST_F(WindowScenario, TheTrayMenuAndThePagesTheWindowOpens) {
+    HttpServer server;
+    server.Queue({200, {{"X-Brisa-Notify-Caption", "Delivered"}, {"X-Brisa-Notify-Target", "https://example.com/status"}}});
+    std::filesystem::create_symlink(BRISA_TEST_SENDER, env.Path("brisa-sender"));
+    WriteFile(env.Path("outbox/000000000001.txt"), "Content-Type: text/plain\r\n\r\nwaiting since yesterday");
+    Set("ConnectTo", server.Url());
     Set("LargeFontWarning", "1");
+    Set("PlaySounds", "1");
+    Set("LogoClick", "www.example.com");
     Set("ShowZovid", "Yes");
     Set("ZovidClick", "https://partner.example.com/");
     std::vector<QImage> frames;
@@ -273,6 +289,26 @@ TEST_F(WindowScenario, TheTrayMenuAndThePagesTheWindowOpens) {
     EXPECT_EQ(lastOpened(), FileUrl(env.Path("htm/startup.htm")));
     QTest::mouseClick(window.gifZovid, Qt::LeftButton);
     EXPECT_EQ(lastOpened(), "https://partner.example.com/");
+    QTest::mouseClick(window.gifLogo, Qt::LeftButton);
+    EXPECT_EQ(lastOpened(), "http://www.example.com");
+    QTest::mouseClick(window.cmdHelp, Qt::LeftButton);
+    EXPECT_EQ(lastOpened(), FileUrl(env.Path("htm/startup.htm")));
+
+    // The waiting post went out and the server's answer blinks in the tray;
+    // a click on the icon opens what it names and ends the blinking.
+    ASSERT_TRUE(WaitFor([&] { return window.mnuSpecial->isVisible(); }));
+    EXPECT_EQ(window.mnuSpecial->text(), "Delivered");
+    program.tray.Activated(QSystemTrayIcon::Trigger);
+    EXPECT_EQ(lastOpened(), "https://example.com/status");
+    EXPECT_FALSE(window.mnuSpecial->isVisible());
+
+    // A right click on the window offers the tray menu's entries there too.
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(300, 300), window.mapToGlobal(QPoint(300, 300)));
+    QApplication::sendEvent(&window, &rightClick);
+    QMenu* menu = Showing<QMenu>();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->defaultAction(), window.mnuHelpContents);
+    menu->hide();
 
     // The logo moves while a recording runs; the status line is heard as shown.
     EXPECT_FALSE(window.gifLogo->IsRunning());
@@ -363,34 +399,48 @@ TEST_F(WindowScenario, OtherProgramsReachTheWindowOverTheBus) {
     EXPECT_FALSE(window.isVisible());
 }
 
-// To >> and Cc >> over an LDIF file and a nickname file; the book is
-// changed from inside the address window.
+// To >> and Cc >> over the contacts folder, an LDIF file and a nickname
+// file; the book is changed from inside the address window.
 TEST_F(WindowScenario, RecipientsFromTheAddressBooks) {
     const std::string ldif = env.Root() + "/books/friends.ldif", nicknames = env.Root() + "/books/nndbase.txt";
     WriteFile(ldif, "dn: a\ncn: Carl\nmail: carl@example.com\n\ndn: b\ncn: anna\nmail: anna@example.com\n\n"
                     "dn: c\ncn: Bert\nmail: bert@example.org\n");
     WriteFile(nicknames, "alias boss boss@work.example\nalias team boss, zed@work.example\n");
+    WriteFile(data + "/contacts/home/friends/dora.vcf",
+              "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Dora\r\nEMAIL:dora@example.com\r\nEND:VCARD\r\n");
     Set("LargeFontWarning", "1");
     Set("ConnectTo", "http://voice.example/post");
-    Set("AddressBook", "LDIF file\t" + ldif);
+    Set("AddressBook", "Microsoft Outlook\t" + data + "/contacts");
     Set("KnownAddressBooks", ldif + "\t" + nicknames + "\t");
     NoMessageBox quiet;
     Program program("");
     ASSERT_TRUE(program.Start());
     frmMM& window = program.window;
 
-    // Marked rows become the To text in the list's order, replacing what was typed.
-    std::vector<std::string> rows;
-    When([] { return Showing<frmAddresses>() != nullptr; }, [&] {
+    // The contacts window first, then its contacts; Change Book there picks
+    // the LDIF file. Marked rows become the To text in the list's order,
+    // replacing what was typed.
+    std::vector<std::string> contacts, rows;
+    When([] { return Showing<frmOutlook>() != nullptr; },
+         [] { QTest::mouseClick(Showing<frmOutlook>()->cmdOk, Qt::LeftButton); });
+    When([] { return Showing<frmAddresses>() && !Alive<frmOutlook>(); }, [&] {
         frmAddresses* addresses = Showing<frmAddresses>();
-        rows = addresses->Rows();
+        contacts = addresses->Rows();
         ExpectLabelsSpeakTheirText(addresses, "address window");
+        When([] { return Showing<frmOptions>() != nullptr; }, [] {
+            QListWidget* books = Showing<frmOptions>()->lvBooks;
+            QTest::mouseClick(books->viewport(), Qt::LeftButton, {}, books->visualItemRect(books->item(1)).center());
+            QTest::mouseClick(Showing<frmOptions>()->cmdOk, Qt::LeftButton);
+        });
+        QTest::mouseClick(addresses->cmdSet, Qt::LeftButton);
+        rows = addresses->Rows();
         addresses->lvAddresses->item(2)->setSelected(true);
         addresses->lvAddresses->item(0)->setSelected(true);
         QTest::mouseClick(addresses->cmdOk, Qt::LeftButton);
     });
     window.cmbTo->setEditText("typed@example.com");
     QTest::mouseClick(window.cmdTo, Qt::LeftButton);
+    EXPECT_EQ(contacts, std::vector<std::string>{"Dora\tdora@example.com"});
     EXPECT_EQ(rows, (std::vector<std::string>{"anna\tanna@example.com", "Bert\tbert@example.org",
                                               "Carl\tcarl@example.com"}));
     EXPECT_EQ(window.cmbTo->currentText(), "anna@example.com, carl@example.com");
@@ -434,13 +484,22 @@ TEST_F(WindowScenario, RecipientsFromTheAddressBooks) {
 // every button and Space presses it; the options window and the address
 // window answer the same way, and their labels say what they show.
 TEST_F(WindowScenario, TheSkinnedWindowsUnderMouseAndKeyboard) {
+    const QRgb skinColour = qRgb(20, 90, 140);
+    QImage skin(577, 324, QImage::Format_RGB32);
+    skin.fill(skinColour);
+    QDir().mkpath(QString::fromStdString(env.Path("skins")));
+    ASSERT_TRUE(skin.save(QString::fromStdString(env.Path("skins/frmMM.jpg")), "JPG"));
     Set("LargeFontWarning", "1");
     NoMessageBox quiet;
+    OpenedAddresses opened;
     Program program("");
     ASSERT_TRUE(program.Start());
     frmMM& window = program.window;
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    // The skin, stretched to the large-font window, reaches its far corner.
+    const QRgb corner = window.grab().toImage().pixel(window.width() - 6, window.height() - 40);
+    EXPECT_LT(std::abs(qRed(corner) - 20) + std::abs(qGreen(corner) - 90) + std::abs(qBlue(corner) - 140), 24);
 
     // The drag shows an outline that follows the mouse; the window follows
     // on release.
@@ -477,6 +536,8 @@ TEST_F(WindowScenario, TheSkinnedWindowsUnderMouseAndKeyboard) {
             ExpectLabelsSpeakTheirText(options, page->objectName().toUtf8().constData());
         }
         ExpectHoverFollowsTheMouse(options, options->cmdOk, options->cmdCancel, options->lblToolbar);
+        QTest::keyClick(options, Qt::Key_F1);
+        EXPECT_EQ(opened.urls.size(), 1);
         QTest::keyClick(options, Qt::Key_Escape);
     });
     window.cmdConfigure->setFocus();
@@ -542,9 +603,13 @@ TEST_F(WindowScenario, OptionsInGermanKeptWithOkAndDroppedWithCancel) {
         frmOptions* options = Showing<frmOptions>();
         EXPECT_EQ(options->txtName->text(), "Ann");
         edit(options->txtName, "Bob");
+        QTest::mouseClick(options->cmdApply, Qt::LeftButton);
+        EXPECT_FALSE(options->cmdApply->isEnabled());
+        EXPECT_NE(SettingsFile().find("\"Name\"=\"Bob\"\n"), std::string::npos);
         edit(options->txtEmail, "bob@example.com");
         QTest::mouseClick(options->cmdMisc, Qt::LeftButton);
-        QTest::mouseClick(options->chkSounds, Qt::LeftButton);
+        QTest::mouseClick(options->lblPlayNavigationSounds, Qt::LeftButton);
+        EXPECT_TRUE(options->chkSounds->isChecked());
         edit(options->txtServer, "voice.example/in");
         When([] { return Showing<QMessageBox>() != nullptr; }, [&] {
             refusal = Showing<QMessageBox>()->windowTitle().toStdString();
@@ -561,7 +626,39 @@ TEST_F(WindowScenario, OptionsInGermanKeptWithOkAndDroppedWithCancel) {
     for (const char* line : {"\"Name\"=\"Bob\"\n", "\"Email\"=\"bob@example.com\"\n", "\"PlaySounds\"=\"1\"\n",
                              "\"ConnectTo\"=\"http://voice.example/in\"\n"})
         EXPECT_NE(after.find(line), std::string::npos) << line << after;
-    ExitFromTheTray(program);
+
+    // The session ends while the window is open: it closes unsaved, then
+    // the program ends.
+    When([] { return Showing<frmOptions>() != nullptr; }, [&] {
+        edit(Showing<frmOptions>()->txtName, "Carl");
+        std::raise(SIGTERM);
+    });
+    QTest::mouseClick(window.cmdConfigure, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return window.IsUnloaded(); }));
+    EXPECT_EQ(Stored("Name"), "Bob");
+}
+
+// The pages the help commands open are shipped, and every link between
+// them leads to a page and an anchor that are there.
+TEST(HelpPages, AreShippedAndLinkedToEachOther) {
+    std::map<std::string, std::string> pages;
+    for (const char* name : {"help.htm", "faq.htm", "about.htm", "startup.htm"})
+        pages[name] = ReadFile(BRISA_SOURCE_DIR "/data/htm/" + std::string(name));
+    const QRegularExpression href(R"re(href="([^"#:]*)(#[^"]*)?")re");
+    for (const auto& [name, text] : pages) {
+        EXPECT_EQ(text.rfind("<!DOCTYPE html>", 0), 0u) << name;
+        for (const auto& [other, unused] : pages)
+            EXPECT_NE(text.find("href=\"" + other + "\""), std::string::npos) << name << " -> " << other;
+        for (auto links = href.globalMatch(QString::fromStdString(text)); links.hasNext();) {
+            const QRegularExpressionMatch link = links.next();
+            const std::string page = link.captured(1).toStdString(), anchor = link.captured(2).toStdString();
+            const auto there = pages.find(page);
+            ASSERT_TRUE(page.empty() || there != pages.end()) << name << ": " << page;
+            const std::string& target = page.empty() ? text : there->second;
+            if (anchor.empty()) continue;
+            EXPECT_NE(target.find("id=\"" + anchor.substr(1) + "\""), std::string::npos) << name << ": " << anchor;
+        }
+    }
 }
 
 } // namespace
