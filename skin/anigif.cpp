@@ -20,10 +20,17 @@ bool cAniGif::LoadFile(const std::string& pPath) {
     movie->setCacheMode(QMovie::CacheAll);
     if (!movie->isValid() || movie->frameCount() == 0 || !movie->jumpToFrame(0)) return false;
     // Every picture goes round until it is stopped, also one whose file
-    // asks to be played only so many times.
-    connect(movie.get(), &QMovie::finished, this, [this] {
-        if (m_Playing && m_Movie) m_Movie->start();
-    });
+    // asks to be played only so many times. It starts again from the event
+    // loop, not from inside the movie's own signal: a picture whose later
+    // frames cannot be read ends again at once. Such a picture stops at
+    // the last frame it could read.
+    connect(movie.get(), &QMovie::error, this, [this] { m_Playing = false; });
+    connect(
+        movie.get(), &QMovie::finished, this,
+        [this] {
+            if (m_Playing && m_Movie && m_Movie->state() == QMovie::NotRunning) m_Movie->start();
+        },
+        Qt::QueuedConnection);
     setMovie(nullptr);
     m_Playing = false;
     m_Movie = std::move(movie);
