@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <tuple>
 #include <zip.h>
 
 namespace brisa::test {
@@ -109,6 +110,7 @@ protected:
 // the post's zip archive, and the post that waited since the start follows.
 TEST_F(RecordAndSend, ARecordingReachesTheServerAndTheWaitingPostFollows) {
     HttpServer server;
+    OpenedAddresses opened;
     server.Queue({503, {}, "busy"});
     Set("ConnectTo", server.Url());
     WriteFile(env.Path("outbox/000000000001.txt"), "Content-Type: text/plain\r\n\r\nwaiting since yesterday");
@@ -121,6 +123,8 @@ TEST_F(RecordAndSend, ARecordingReachesTheServerAndTheWaitingPostFollows) {
     EXPECT_TRUE(w.mnuSpecial->isVisible());
     EXPECT_TRUE(w.mnuSpecial->text().startsWith("Your message could not be sent yet")) << w.mnuSpecial->text().toStdString();
     EXPECT_EQ(Posts(env.Path("outbox")).size(), 1u);
+    w.mnuSpecial->trigger();
+    EXPECT_EQ(opened.urls.join(' ').toStdString(), "file://" + env.Path("outbox"));
 
     QElapsedTimer clock;
     clock.start();
@@ -191,26 +195,21 @@ TEST_F(RecordAndSend, AutoStopEndsTheRecordingAtItsLimit) {
     Program program("");
     ASSERT_TRUE(program.Start());
     frmMM& w = program.window;
-    struct Row {
-        const char* setting;
-        int limit;
-        const char* lastShown;
-        const char* played;
-    };
-    for (const Row& row : {Row{"180", 180, "Recording: 2:59", "Playing: 0:01 - 3:00"},
-                           Row{"1000", 300, "Recording: 4:59", "Playing: 0:01 - 5:00"}}) {
-        SCOPED_TRACE(row.setting);
-        Put(program, "AutoStop", row.setting);
+    for (const auto& [setting, limit, lastShown, played] :
+         {std::tuple{"180", 180, "Recording: 2:59", "Playing: 0:01 - 3:00"},
+          std::tuple{"1000", 300, "Recording: 4:59", "Playing: 0:01 - 5:00"}}) {
+        SCOPED_TRACE(setting);
+        Put(program, "AutoStop", setting);
         Click(w.cmdRecord);
         w.tmrRecording.setInterval(3600 * 1000);
-        for (int second = 2; second < row.limit; ++second) w.tmrRecording_Timer();
-        EXPECT_EQ(Status(program), row.lastShown);
+        for (int second = 2; second < limit; ++second) w.tmrRecording_Timer();
+        EXPECT_EQ(Status(program), lastShown);
         w.tmrRecording_Timer();
         EXPECT_EQ(Status(program), "Stopped. Play it back or send it.");
         EXPECT_TRUE(w.cmdPlay->isEnabled());
         Click(w.cmdPlay);
         w.tmrRecording_Timer();
-        EXPECT_EQ(Status(program), row.played);
+        EXPECT_EQ(Status(program), played);
         Click(w.cmdStop);
         w.tmrRecording.setInterval(1000);
     }
@@ -248,34 +247,42 @@ TEST_F(RecordAndSend, PostsThatDoNotGoOutWaitOrAreSetAside) {
     Click(w.cmdSend);
     EXPECT_EQ(Status(program), "Please enter your own e-mail address under Options first.");
     Put(program, "Email", "me@example.com");
+    std::filesystem::create_directories(env.Path("in.wav/kept")); // the recording cannot be saved
+    Click(w.cmdSend);
+    EXPECT_TRUE(shownBoxes.size() == 1 && shownBoxes.takeFirst().startsWith("The recording could not be saved"));
+    std::filesystem::remove_all(env.Path("in.wav"));
     std::filesystem::remove_all(outbox);
     WriteFile(outbox, "a file where the outbox belongs");
     Click(w.cmdSend);
     EXPECT_EQ(Status(program), "Sending failed: message file error 6");
     std::filesystem::remove(outbox);
     std::filesystem::create_directory(outbox);
+    Click(w.cmdRecord);
+    Click(w.cmdStop);
+    std::filesystem::remove(env.Path("in.zip"));
+    std::filesystem::create_directories(env.Path("in.zip/kept")); // the archive cannot be made
+    Click(w.cmdSend);
+    EXPECT_EQ(Status(program), "Sending failed: the recording could not be packed.");
+    std::filesystem::remove_all(env.Path("in.zip"));
 
-    struct Row {
-        const char* server;
-        std::string url, folder, caption;
-    };
     const std::string waiting = "Your message could not be sent yet";
-    for (const Row& row : {Row{"down", "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/post", outbox, waiting},
-                           Row{"refusing", refusing.Url(), outbox + "/refused",
-                               "The server refused your message and it was set aside: No such recipient"},
-                           Row{"stalling", stalling.Url(), outbox, waiting}}) {
-        SCOPED_TRACE(row.server);
-        Put(program, "ConnectTo", row.url);
+    using Row = std::tuple<std::string, std::string, std::string>; // server, folder of the post, tray entry
+    for (const auto& [url, folder, caption] :
+         {Row{"http://127.0.0.1:" + std::to_string(ClosedPort()) + "/post", outbox, waiting},
+          Row{refusing.Url(), outbox + "/refused", "The server refused your message and it was set aside: No such recipient"},
+          Row{stalling.Url(), outbox, waiting}}) {
+        SCOPED_TRACE(url);
+        Put(program, "ConnectTo", url);
         RecordAndSendTo(program, "ann@example.com");
         EXPECT_EQ(Status(program), "Ready for a new message.");
         ASSERT_TRUE(WaitFor([&] { return !w.mSender && w.mnuSpecial->isVisible(); }));
-        EXPECT_EQ(w.mnuSpecial->text().toStdString().substr(0, row.caption.size()), row.caption);
-        EXPECT_EQ(Posts(row.folder).size(), 1u);
+        EXPECT_EQ(w.mnuSpecial->text().toStdString().substr(0, caption.size()), caption);
+        EXPECT_EQ(Posts(folder).size(), 1u);
         // The tray entry opens the folder that holds the post, and goes.
         w.mnuSpecial->trigger();
-        EXPECT_EQ(opened.urls.last().toStdString(), "file://" + row.folder);
+        EXPECT_EQ(opened.urls.last().toStdString(), "file://" + folder);
         EXPECT_FALSE(w.mnuSpecial->isVisible());
-        for (const std::string& name : Posts(row.folder)) std::filesystem::remove(row.folder + "/" + name);
+        for (const std::string& name : Posts(folder)) std::filesystem::remove(folder + "/" + name);
     }
     EXPECT_EQ(refusing.Requests().size(), 1u);
     EXPECT_EQ(stalling.Connections(), 1);

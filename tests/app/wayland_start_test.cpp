@@ -96,16 +96,14 @@ protected:
     static QRect Drawn(const QImage& pScreen) {
         QRect drawn;
         for (int y = 0; y < pScreen.height(); ++y)
-            for (int x = 0; x < pScreen.width(); ++x)
-                if (pScreen.pixel(x, y) != kDesktop) drawn |= QRect(x, y, 1, 1);
+            for (int x = 0; x < pScreen.width(); ++x) drawn |= pScreen.pixel(x, y) != kDesktop ? QRect(x, y, 1, 1) : QRect();
         return drawn;
     }
     // Dark pixels (text) in pRect.
     static int Ink(const QImage& pScreen, const QRect& pRect) {
         int ink = 0;
         for (int y = pRect.top(); y <= pRect.bottom(); ++y)
-            for (int x = pRect.left(); x <= pRect.right(); ++x)
-                ink += qGray(pScreen.pixel(x, y)) < 100;
+            for (int x = pRect.left(); x <= pRect.right(); ++x) ink += qGray(pScreen.pixel(x, y)) < 100;
         return ink;
     }
     // The window is up once the screen shows something of its size.
