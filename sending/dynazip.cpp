@@ -127,7 +127,13 @@ int MakeZip(const std::string& pSource, const std::string& pZipFile) {
             return kZipSourceUnreadable;
 
         // libzip writes the archive to a temporary file beside pZipFile and
-        // renames it into place when zip_close succeeds.
+        // renames it into place when zip_close succeeds, so a folder that is
+        // not there shows only then: ask first.
+        const size_t slash = pZipFile.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : pZipFile.substr(0, slash + 1);
+        struct stat where {};
+        if (::stat(folder.c_str(), &where) != 0 || !S_ISDIR(where.st_mode))
+            return kZipNotCreated;
         const bool created = PrepareOwnerOnly(pZipFile);
         int result = Pack(pSource, pZipFile, entry);
         if (result != kZipWritten && created) ::unlink(pZipFile.c_str());

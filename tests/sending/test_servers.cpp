@@ -2,15 +2,14 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
-#include <cctype>
 #include <deque>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
 #include <strings.h>
-#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -24,14 +23,10 @@ std::string ReceivedRequest::Header(const std::string& pName) const {
 }
 
 int ReceivedRequest::HeaderCount(const std::string& pName) const {
-    int count = 0;
-    for (const auto& header : headers)
-        if (::strcasecmp(header.first.c_str(), pName.c_str()) == 0)
-            ++count;
-    return count;
+    return static_cast<int>(std::count_if(headers.begin(), headers.end(), [&](const auto& pHeader) {
+        return ::strcasecmp(pHeader.first.c_str(), pName.c_str()) == 0;
+    }));
 }
-
-// ---- HttpServer ----------------------------------------------------------------
 
 struct HttpServer::Impl {
     httplib::Server server;
@@ -40,47 +35,39 @@ struct HttpServer::Impl {
     mutable std::mutex mutex;
     std::deque<ServerAnswer> answers;
     std::vector<ReceivedRequest> requests;
+
+    void Take(const httplib::Request& pRequest, httplib::Response& pResponse) {
+        ReceivedRequest received{pRequest.method, pRequest.target, pRequest.body, {}, {}};
+        for (const auto& [name, file] : pRequest.files)
+            received.parts.push_back({name, file.filename, file.content_type, file.content});
+        received.headers.assign(pRequest.headers.begin(), pRequest.headers.end());
+        std::lock_guard<std::mutex> lock(mutex);
+        requests.push_back(std::move(received));
+        const ServerAnswer answer = answers.empty() ? ServerAnswer() : answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        pResponse.status = answer.status;
+        for (const auto& [name, value] : answer.headers)
+            pResponse.set_header(name, value);
+        pResponse.set_content(answer.body, "text/plain");
+    }
 };
 
 HttpServer::HttpServer() : m_Impl(std::make_unique<Impl>()) {
     Impl* impl = m_Impl.get();
     impl->server.Post(
-        R"(.*)", [impl](const httplib::Request& pRequest, httplib::Response& pResponse) {
-            ReceivedRequest received;
-            received.method = pRequest.method;
-            received.target = pRequest.target;
-            received.body = pRequest.body;
-            for (const auto& [name, file] : pRequest.files)
-                received.parts.push_back({name, file.filename, file.content_type, file.content});
-            for (const auto& header : pRequest.headers)
-                received.headers.push_back(header);
-            ServerAnswer answer;
-            {
-                std::lock_guard<std::mutex> lock(impl->mutex);
-                impl->requests.push_back(std::move(received));
-                if (!impl->answers.empty()) {
-                    answer = impl->answers.front();
-                    impl->answers.pop_front();
-                }
-            }
-            pResponse.status = answer.status;
-            for (const auto& [name, value] : answer.headers)
-                pResponse.set_header(name, value);
-            pResponse.set_content(answer.body, "text/plain");
-        });
-    // The socket listens from here on; connections wait in its backlog until
-    // the thread takes them.
+        ".*", [impl](const auto& pRequest, auto& pResponse) { impl->Take(pRequest, pResponse); });
+    // Connections wait in the socket's backlog until the thread takes them;
+    // stop() only reaches a server that is running.
     impl->port = impl->server.bind_to_any_port("127.0.0.1");
     impl->thread = std::thread([impl] { impl->server.listen_after_bind(); });
-    // stop() only reaches a server that is already running.
-    for (int i = 0; i < 1000 && !impl->server.is_running(); ++i)
+    while (!impl->server.is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 HttpServer::~HttpServer() {
     m_Impl->server.stop();
-    if (m_Impl->thread.joinable())
-        m_Impl->thread.join();
+    m_Impl->thread.join();
 }
 
 int HttpServer::Port() const {
@@ -88,7 +75,7 @@ int HttpServer::Port() const {
 }
 
 std::string HttpServer::Url(const std::string& pPath) const {
-    return "http://127.0.0.1:" + std::to_string(m_Impl->port) + pPath;
+    return "http://127.0.0.1:" + std::to_string(Port()) + pPath;
 }
 
 void HttpServer::Queue(ServerAnswer pAnswer) {
@@ -101,137 +88,79 @@ std::vector<ReceivedRequest> HttpServer::Requests() const {
     return m_Impl->requests;
 }
 
-// ---- RawServer -----------------------------------------------------------------
-
 namespace {
 
 int Listen(int& pPort) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(fd, 16);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    ::listen(fd, 16);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     pPort = ntohs(address.sin_port);
     return fd;
 }
 
-// Reads what arrives within pQuietMs of silence; false when the peer closed.
-bool ReadFor(int pFd, int pQuietMs, const std::atomic<bool>& pStop) {
-    char buffer[65536];
-    while (!pStop) {
-        pollfd poller{pFd, POLLIN, 0};
-        const int ready = ::poll(&poller, 1, pQuietMs);
-        if (ready <= 0)
-            return true;
-        const ssize_t n = ::read(pFd, buffer, sizeof buffer);
-        if (n <= 0)
-            return false;
-    }
-    return true;
-}
-
-// Reads one request: its head and as many body bytes as its Content-Length
-// says (or what arrives before the peer goes quiet for a few seconds).
-std::string ReadRequest(int pFd, const std::atomic<bool>& pStop) {
-    std::string bytes;
-    char buffer[65536];
-    size_t wanted = std::string::npos;
-    while (!pStop) {
-        if (wanted == std::string::npos) {
-            const auto end = bytes.find("\r\n\r\n");
-            if (end != std::string::npos) {
-                size_t length = 0;
-                std::string head = bytes.substr(0, end);
-                for (auto& c : head)
-                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                const auto at = head.find("\r\ncontent-length:");
-                if (at != std::string::npos)
-                    length = std::stoul(head.substr(at + 17));
-                wanted = end + 4 + length;
-            }
-        }
-        if (wanted != std::string::npos && bytes.size() >= wanted)
-            break;
-        pollfd poller{pFd, POLLIN, 0};
-        if (::poll(&poller, 1, 5000) <= 0)
-            break;
-        const ssize_t n = ::read(pFd, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-    return bytes;
-}
-
 } // namespace
 
 struct RawServer::Impl {
+    explicit Impl(RawMode pMode) : mode(pMode) {}
     RawMode mode;
-    mutable std::mutex mutex;
-    std::vector<std::string> captured;
-    int fd = -1;
-    int port = 0;
+    int port = 0, fd = Listen(port);
     std::atomic<bool> stop{false};
     std::atomic<int> connections{0};
-    std::thread thread;
+    mutable std::mutex mutex;
+    std::vector<std::string> captured;
+    std::thread thread{[this] { Run(); }};
+
+    // What arrives until the peer closes or goes quiet (Hold: until the
+    // server stops); Drop takes one piece.
+    std::string Read(int pClient) {
+        std::string bytes;
+        char buffer[65536];
+        for (int quiet = 0; !stop && (mode == RawMode::Hold || quiet < 300);) {
+            pollfd poller{pClient, POLLIN, 0};
+            if (::poll(&poller, 1, 50) <= 0) {
+                quiet += 50;
+                continue;
+            }
+            const ssize_t n = ::read(pClient, buffer, sizeof buffer);
+            if (n <= 0 || mode == RawMode::Drop)
+                break;
+            bytes.append(buffer, static_cast<size_t>(n));
+            quiet = 0;
+        }
+        return bytes;
+    }
 
     void Run() {
-        while (!stop) {
-            pollfd poller{fd, POLLIN, 0};
-            if (::poll(&poller, 1, 50) <= 0)
-                continue;
-            const int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+        // The answers of Hold, Drop, Garbage and Capture.
+        const std::string answers[] = {
+            "", "", "this is no answer at all\r\n\r\n",
+            "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"};
+        for (pollfd poller{fd, POLLIN, 0}; !stop;) {
+            const int client =
+                ::poll(&poller, 1, 50) > 0 ? ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC) : -1;
             if (client < 0)
                 continue;
             ++connections;
-            switch (mode) {
-            case RawMode::Hold:
-                while (!stop && ReadFor(client, 50, stop)) {
-                }
-                break;
-            case RawMode::Drop: {
-                char buffer[16];
-                (void)::read(client, buffer, sizeof buffer);
-                break;
+            const std::string request = Read(client);
+            if (mode == RawMode::Capture) {
+                std::lock_guard<std::mutex> lock(mutex);
+                captured.push_back(request);
             }
-            case RawMode::Garbage: {
-                ReadFor(client, 300, stop);
-                const char reply[] = "this is no answer at all\r\n\r\n";
-                (void)::write(client, reply, sizeof reply - 1);
-                break;
-            }
-            case RawMode::Capture: {
-                std::string request = ReadRequest(client, stop);
-                {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    captured.push_back(std::move(request));
-                }
-                const char reply[] =
-                    "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-                (void)::write(client, reply, sizeof reply - 1);
-                break;
-            }
-            }
+            const std::string& answer = answers[static_cast<int>(mode)];
+            [[maybe_unused]] const ssize_t written = ::write(client, answer.data(), answer.size());
             ::close(client);
         }
     }
 };
 
-RawServer::RawServer(RawMode pMode) : m_Impl(std::make_unique<Impl>()) {
-    m_Impl->mode = pMode;
-    m_Impl->fd = Listen(m_Impl->port);
-    Impl* impl = m_Impl.get();
-    m_Impl->thread = std::thread([impl] { impl->Run(); });
-}
+RawServer::RawServer(RawMode pMode) : m_Impl(std::make_unique<Impl>(pMode)) {}
 
 RawServer::~RawServer() {
     m_Impl->stop = true;
-    if (m_Impl->thread.joinable())
-        m_Impl->thread.join();
+    m_Impl->thread.join();
     ::close(m_Impl->fd);
 }
 
@@ -240,7 +169,7 @@ int RawServer::Port() const {
 }
 
 std::string RawServer::Url(const std::string& pPath) const {
-    return "http://127.0.0.1:" + std::to_string(m_Impl->port) + pPath;
+    return "http://127.0.0.1:" + std::to_string(Port()) + pPath;
 }
 
 int RawServer::Connections() const {
@@ -254,8 +183,7 @@ std::vector<std::string> RawServer::Captured() const {
 
 int ClosedPort() {
     int port = 0;
-    const int fd = Listen(port);
-    ::close(fd);
+    ::close(Listen(port));
     return port;
 }
 

@@ -38,8 +38,6 @@ class HttpServer {
 public:
     HttpServer();
     ~HttpServer();
-    HttpServer(const HttpServer&) = delete;
-    HttpServer& operator=(const HttpServer&) = delete;
 
     int Port() const;
     std::string Url(const std::string& pPath = "/post") const;
@@ -63,8 +61,6 @@ class RawServer {
 public:
     explicit RawServer(RawMode pMode);
     ~RawServer();
-    RawServer(const RawServer&) = delete;
-    RawServer& operator=(const RawServer&) = delete;
 
     int Port() const;
     std::string Url(const std::string& pPath = "/post") const;

@@ -1,203 +1,121 @@
-// The settings store over both registries: the in-memory one of the tests
-// and the registry file the program uses.
+// The settings store over the registry file: the value each setting lives
+// in, how stored bytes read, the limits of AutoStop, the HTTP proxy, and the
+// log-on command with the desktop's autostart entry.
 #include "settings/registry.h"
 
 #include "platform/file_registry.h"
-#include "tests/fakes/fakes.h"
+#include "platform/linux/linux_services.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
+#include <QFile>
+
 #include <optional>
 
 namespace brisa {
 namespace {
 
-using test::FakeAutostart;
 using test::ReadFile;
 using test::TempEnv;
-using test::WriteFile;
 using namespace std::string_literals;
 
 constexpr RootKey LM = RootKey::LocalMachine;
 
-// Sets an environment variable for one test and puts the old state back.
-class EnvVar {
-public:
-    EnvVar(const char* pName, std::optional<std::string> pValue) : m_Name(pName) {
-        m_Had = qEnvironmentVariableIsSet(pName);
-        m_Old = qgetenv(pName);
-        if (pValue)
-            qputenv(pName, QByteArray::fromStdString(*pValue));
-        else
-            qunsetenv(pName);
-    }
-    ~EnvVar() {
-        if (m_Had)
-            qputenv(m_Name, m_Old);
-        else
-            qunsetenv(m_Name);
-    }
-
-private:
-    const char* m_Name;
-    QByteArray m_Old;
-    bool m_Had = false;
-};
-
-// The settings store over the registry file the program uses.
-class SettingsStoreTest : public ::testing::Test {
-protected:
+// The store as the program builds it, in folders of its own.
+struct Store {
     TempEnv env;
-    FileRegistry registry{FileRegistry::DefaultPath()};
-    FakeAutostart autostart;
-    cRegistry store{registry, &autostart};
-    EnvVar httpProxy{"http_proxy", std::nullopt};
-    EnvVar httpProxyUpper{"HTTP_PROXY", std::nullopt};
+    FileRegistry file{FileRegistry::DefaultPath()};
+    XdgAutostart autostart;
+    cRegistry store{file, &autostart};
+    Store() { qunsetenv("http_proxy"), qunsetenv("HTTP_PROXY"); }
 
-    // Stores raw bytes, creating the key when needed (what another program
-    // or a hand edit would do).
-    void Put(RootKey pRoot, const std::string& pKey, const std::string& pName,
-             const std::string& pBytes) {
-        ASSERT_TRUE(registry.CreateKey(pRoot, pKey));
-        ASSERT_TRUE(registry.SetValue(pRoot, pKey, pName, pBytes));
+    // What another program or a hand edit puts in the registry.
+    void Put(const std::string& pName, const std::string& pBytes, RootKey pRoot = LM,
+             const std::string& pKey = kProgramKey) {
+        FileRegistry other(FileRegistry::DefaultPath());
+        ASSERT_TRUE(other.CreateKey(pRoot, pKey));
+        ASSERT_TRUE(other.SetValue(pRoot, pKey, pName, pBytes));
     }
-    void PutSetting(const std::string& pName, const std::string& pText) {
-        Put(LM, kProgramKey, pName, pText + '\0');
-    }
-    std::optional<std::string> Raw(RootKey pRoot, const std::string& pKey,
-                                   const std::string& pName) {
+    std::optional<std::string> Raw(const std::string& pKey, const std::string& pName) {
         std::string data;
-        if (!registry.QueryValue(pRoot, pKey, pName, data))
-            return std::nullopt;
-        return data;
+        return file.QueryValue(LM, pKey, pName, data) ? std::optional(data) : std::nullopt;
     }
 };
 
-TEST_F(SettingsStoreTest, FreshMachineAfterVerifyRegistry) {
-    store.MyName("Ann"); // before the keys exist: dropped
-    EXPECT_FALSE(registry.OpenKey(LM, kProgramKey));
-    store.VerifyRegistry();
-    EXPECT_TRUE(registry.OpenKey(LM, kProgramKey));
-    EXPECT_TRUE(registry.OpenKey(LM, kRunKey));
-    EXPECT_TRUE(registry.OpenKey(RootKey::Users, kAudioKey));
-    EXPECT_EQ(store.MyName(), "");
-    EXPECT_EQ(store.AutoStop(), "300");
-    EXPECT_FALSE(store.ShowZered());
-    EXPECT_EQ(store.GetIeHttpProxy(), "");
-    store.MyName("Ann");
-    store.VerifyRegistry(); // keeps what is there
-    EXPECT_EQ(store.MyName(), "Ann");
-}
+TEST(SettingsStore, Settings) {
+    Store s;
+    s.store.MyName("Ann"); // before the keys exist: dropped
+    s.store.VerifyRegistry();
+    EXPECT_EQ(ReadFile(FileRegistry::DefaultPath()),
+              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\BrisaMail, Inc.\\BrisaMailer]\n\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n\n"
+              "[HKEY_USERS\\.Default\\Software\\Microsoft\\Multimedia\\Audio]\n");
 
-struct Setting {
-    const char* valueName;
-    std::function<std::string(cRegistry&)> get;
-    std::function<void(cRegistry&, const std::string&)> set;
-};
-
-#define BRISA_SETTING(name, property)                                                              \
-    Setting {                                                                                      \
-        name, [](cRegistry& r) { return r.property(); },                                           \
-            [](cRegistry& r, const std::string& v) { r.property(v); }                              \
-    }
-
-TEST_F(SettingsStoreTest, EachSettingIsTextPlusNulUnderItsValueName) {
-    const std::vector<Setting> settings = {
-        BRISA_SETTING("Name", MyName),
-        BRISA_SETTING("Organization", MyOrganization),
-        BRISA_SETTING("ConnectTo", ConnectTo),
-        BRISA_SETTING("LargeFontWarning", LargeFontWarning),
-        BRISA_SETTING("LowResVideoWarning", LowResVideoWarning),
-        BRISA_SETTING("InVolume", InVolume),
-        BRISA_SETTING("OutVolume", OutVolume),
-        BRISA_SETTING("Email", MyEmail),
-        BRISA_SETTING("Cc", MyCc),
-        BRISA_SETTING("Note", MyNote),
-        BRISA_SETTING("PlaySounds", PlaySounds),
-        BRISA_SETTING("Autorun", Autorun),
-        BRISA_SETTING("KnownAddressBooks", KnownAddressBooks),
-        BRISA_SETTING("AddressBook", AddressBook),
-    };
-    store.VerifyRegistry();
-    auto text = [](const Setting& s) {
-        return std::string("value of ") + s.valueName + " \"quoted\" C:\\path é";
-    };
-    for (const auto& setting : settings)
-        setting.set(store, text(setting));
-    for (const auto& setting : settings) {
-        EXPECT_EQ(Raw(LM, kProgramKey, setting.valueName), text(setting) + '\0')
-            << setting.valueName;
-        EXPECT_EQ(setting.get(store), text(setting)) << setting.valueName;
-    }
-    store.MyNote("");
-    EXPECT_EQ(Raw(LM, kProgramKey, "Note"), "\0"s);
-}
-
-// What another program or a hand edit left is read as text up to its first NUL.
-TEST_F(SettingsStoreTest, StoredBytesAreReadAsText) {
-    struct Case {
+    // Each setting is read as the text up to the first NUL of its value and
+    // written as text plus one NUL.
+    struct Row {
         const char* name;
-        std::string bytes;
-        std::function<std::string(cRegistry&)> get;
-        std::string text;
+        std::string (cRegistry::*get)();
+        void (cRegistry::*set)(const std::string&);
     };
-    const std::vector<Case> cases = {
-        {"LogoClick", "https://example.com/logo\0"s, [](cRegistry& r) { return r.LogoClick(); },
-         "https://example.com/logo"},
-        {"DistributorCode", "D-42\0"s, [](cRegistry& r) { return r.DistributorCode(); }, "D-42"},
-        {"ZovidClick", "htm/zovid.htm\0"s, [](cRegistry& r) { return r.ZovidClick(); },
-         "htm/zovid.htm"},
-        {"EMAIL", "ann@example.com\0"s, [](cRegistry& r) { return r.MyEmail(); },
-         "ann@example.com"},
-        {"Name", "Ann\0Smith\0"s, [](cRegistry& r) { return r.MyName(); }, "Ann"},
-        {"Cc", "\0hidden\0"s, [](cRegistry& r) { return r.MyCc(); }, ""},
-        {"Note", "no terminator"s, [](cRegistry& r) { return r.MyNote(); }, "no terminator"},
-    };
-    for (const auto& c : cases) {
-        Put(LM, kProgramKey, c.name, c.bytes);
-        EXPECT_EQ(c.get(store), c.text) << c.name;
+    // clang-format off
+#define RW(name, property) Row{name, &cRegistry::property, &cRegistry::property}
+#define RO(name, property) Row{name, &cRegistry::property, nullptr}
+    const std::vector<Row> rows = {
+        RW("Name", MyName), RW("Organization", MyOrganization), RW("ConnectTo", ConnectTo),
+        RW("LargeFontWarning", LargeFontWarning), RW("LowResVideoWarning", LowResVideoWarning),
+        RW("InVolume", InVolume), RW("OutVolume", OutVolume), RW("Email", MyEmail),
+        RW("Cc", MyCc), RW("Note", MyNote), RW("PlaySounds", PlaySounds), RW("Autorun", Autorun),
+        RW("KnownAddressBooks", KnownAddressBooks), RW("AddressBook", AddressBook),
+        RO("LogoClick", LogoClick), RO("DistributorCode", DistributorCode),
+        RO("ZovidClick", ZovidClick)};
+#undef RW
+#undef RO
+    // clang-format on
+    for (const Row& row : rows) {
+        s.Put(row.name, "was \"here\"\0tail\0"s);
+        EXPECT_EQ((s.store.*row.get)(), "was \"here\"") << row.name;
+        if (row.set) {
+            (s.store.*row.set)("C:\\path é");
+            EXPECT_EQ(s.Raw(kProgramKey, row.name), "C:\\path é\0"s) << row.name;
+        }
     }
-    for (const auto& [text, expected] : std::vector<std::pair<std::string, bool>>{{"Yes", true},
-                                                                                  {"yes", true},
-                                                                                  {"YES", true},
-                                                                                  {"1", false},
-                                                                                  {"true", false},
-                                                                                  {"Yes ", false},
-                                                                                  {"", false}}) {
-        PutSetting("ShowZovid", text);
-        PutSetting("ShowZered", text);
-        EXPECT_EQ(store.ShowZovid(), expected) << text;
-        EXPECT_EQ(store.ShowZered(), expected) << text;
+    s.Put("NOTE", "no terminator"s);
+    EXPECT_EQ(s.store.MyNote(), "no terminator");
+
+    const std::vector<std::pair<std::string, bool>> shown = {
+        {"Yes", true}, {"yES", true}, {"1", false}, {"true", false}, {"Yes ", false}, {"", false}};
+    for (const auto& [text, yes] : shown) {
+        s.Put("ShowZovid", text + '\0');
+        s.Put("ShowZered", text + '\0');
+        EXPECT_EQ(s.store.ShowZovid(), yes) << text;
+        EXPECT_EQ(s.store.ShowZered(), yes) << text;
+    }
+
+    // AutoStop: whole seconds (halves to the even neighbour) that fit in 16
+    // bits, kept between 180 and 300; 300 for anything else.
+    EXPECT_EQ(s.store.AutoStop(), "300"); // missing
+    for (const auto& [text, seconds] : std::vector<std::pair<std::string, std::string>>{
+             {"abc", "300"},   {"", "300"},      {"60", "180"},     {"240", "240"},
+             {"1000", "300"},  {"250.5", "250"}, {"251.5", "252"},  {"199.4", "199"},
+             {"70000", "300"}, {"32767", "300"}, {"-32768", "180"}, {"-40000", "300"},
+             {"-5", "180"},    {"179", "180"},   {"180", "180"},    {"181", "181"},
+             {"299", "299"},   {"300", "300"},   {"301", "300"},    {"300.4", "300"},
+             {"300.6", "300"}, {" 200 ", "200"}, {"+200", "200"},   {"200abc", "300"},
+             {"nan", "300"},   {"inf", "300"},   {"0x100", "300"}}) {
+        s.Put("AutoStop", text + '\0');
+        EXPECT_EQ(s.store.AutoStop(), seconds) << "stored: " << text;
     }
 }
 
-TEST_F(SettingsStoreTest, AutoStopIsKeptBetween180And300) {
-    store.VerifyRegistry();
-    EXPECT_EQ(store.AutoStop(), "300"); // missing
-    for (const auto& [text, expected] : std::vector<std::pair<std::string, std::string>>{
-             {"abc", "300"},    {"", "300"},       {"60", "180"},     {"240", "240"},
-             {"1000", "300"},   {"250.5", "250"}, // halves go to the even neighbour
-             {"251.5", "252"},  {"199.4", "199"},  {"70000", "300"}, // does not fit in 16 bits
-             {"32767", "300"},  {"-32768", "180"}, {"-40000", "300"}, {"-5", "180"},
-             {"179", "180"},    {"180", "180"},    {"181", "181"},    {"299", "299"},
-             {"300", "300"},    {"301", "300"},    {" 200 ", "200"},  {"+200", "200"},
-             {"200abc", "300"}, {"nan", "300"},    {"inf", "300"},    {"0x100", "300"},
-         }) {
-        PutSetting("AutoStop", text);
-        EXPECT_EQ(store.AutoStop(), expected) << "stored: " << text;
-    }
-}
-
-TEST_F(SettingsStoreTest, TheHttpProxy) {
-    struct Case {
+TEST(SettingsStore, HttpProxy) {
+    struct Row {
         std::optional<std::string> enable, server, environment;
         std::string proxy;
     };
     const std::string on = "\x01\0\0\0"s, off = "\0\0\0\0"s;
-    const std::vector<Case> cases = {
+    const std::vector<Row> rows = {
         {std::nullopt, std::nullopt, std::nullopt, ""},
         {on, "http=proxy:8080;ftp=other:21\0"s, std::nullopt, "proxy:8080"},
         {on, "ftp=other:21;HTTP=web:3128\0"s, std::nullopt, "web:3128"},
@@ -208,132 +126,48 @@ TEST_F(SettingsStoreTest, TheHttpProxy) {
         {on, "http=\0"s, std::nullopt, "XXX"},
         {on, std::nullopt, std::nullopt, "XXX"},
         {off, "http=proxy:8080\0"s, "http://env-proxy:3128/", ""},
-        {"\0\x01\0\0"s, "proxy:80\0"s, std::nullopt, ""}, // only the first byte counts
+        {"\0\x01\0\0"s, "proxy:80\0"s, std::nullopt, ""}, // the first byte counts
         {std::nullopt, std::nullopt, "http://env-proxy:3128/", "http://env-proxy:3128/"},
-        {std::nullopt, "proxy:80\0"s, "http://env-proxy:3128/",
-         ""}, // a server without its switch: off
+        {std::nullopt, "proxy:80\0"s, "http://env-proxy:3128/", ""}, // no switch: off
     };
-    for (const auto& c : cases) {
-        TempEnv folder;
-        FileRegistry file(FileRegistry::DefaultPath());
-        cRegistry fresh(file, nullptr);
-        EnvVar proxy("http_proxy", c.environment);
-        for (const auto& [name, bytes] :
-             {std::pair{"ProxyEnable", c.enable}, std::pair{"ProxyServer", c.server}})
-            if (bytes) {
-                ASSERT_TRUE(file.CreateKey(RootKey::CurrentUser, kInternetKey));
-                ASSERT_TRUE(file.SetValue(RootKey::CurrentUser, kInternetKey, name, *bytes));
-            }
-        EXPECT_EQ(fresh.GetIeHttpProxy(), c.proxy) << c.server.value_or("(none)");
+    for (const Row& row : rows) {
+        Store s;
+        if (row.environment)
+            qputenv("http_proxy", QByteArray::fromStdString(*row.environment));
+        if (row.enable)
+            s.Put("ProxyEnable", *row.enable, RootKey::CurrentUser, kInternetKey);
+        if (row.server)
+            s.Put("ProxyServer", *row.server, RootKey::CurrentUser, kInternetKey);
+        EXPECT_EQ(s.store.GetIeHttpProxy(), row.proxy) << row.server.value_or("(none)");
     }
-    EnvVar upper("HTTP_PROXY", "upper:8080");
-    EXPECT_EQ(store.GetIeHttpProxy(), "upper:8080");
+    Store s;
+    qputenv("HTTP_PROXY", "upper:8080");
+    EXPECT_EQ(s.store.GetIeHttpProxy(), "upper:8080");
 }
 
-TEST_F(SettingsStoreTest, RunAtInitializationWritesTheRunKeyAndTheAutostartEntry) {
-    store.VerifyRegistry();
-    store.SetRunAtInitialization("/opt/brisamail/brisamail 1");
-    EXPECT_EQ(Raw(LM, kRunKey, "BrisaMail"), "/opt/brisamail/brisamail 1\0"s);
-    store.SetRunAtInitialization("");
-    EXPECT_EQ(Raw(LM, kRunKey, "BrisaMail"), "\0"s); // emptied, never deleted
-    EXPECT_EQ(autostart.commands, (std::vector<std::string>{"/opt/brisamail/brisamail 1", ""}));
-    EXPECT_EQ(Raw(LM, kProgramKey, "BrisaMail"), std::nullopt);
-}
-
-TEST_F(SettingsStoreTest, EveryReadGoesToTheRegistry) {
-    store.VerifyRegistry();
-    store.MyName("Ann");
-    ASSERT_TRUE(registry.SetValue(LM, kProgramKey, "Name", "Bob\0"s));
-    EXPECT_EQ(store.MyName(), "Bob");
-    cRegistry second(registry, nullptr);
-    second.MyName("Cid");
-    EXPECT_EQ(store.MyName(), "Cid");
-}
-
-TEST_F(SettingsStoreTest, LowLevelAccessUsesItsRootKey) {
-    cRegistryUtils users(registry);
-    users.MainKey(0x80000003);
-    EXPECT_TRUE(users.CheckKeyIsThere(kAudioKey));
-    EXPECT_TRUE(registry.OpenKey(RootKey::Users, kAudioKey));
-    EXPECT_FALSE(registry.OpenKey(LM, kAudioKey));
-    users.SetData(kAudioKey, "DefaultFormat", "PCM", true);
-    EXPECT_EQ(users.GetData(kAudioKey, "DefaultFormat"), "PCM");
-    EXPECT_EQ(users.GetData("No\\Such\\Key", "DefaultFormat"), "");
-    users.SetData("No\\Such\\Key", "X", "1", true); // never creates a key
-    EXPECT_FALSE(registry.OpenKey(RootKey::Users, "No\\Such\\Key"));
-}
-
-// ---- over the registry file only ------------------------------------------------------------
-
-TEST(SettingsStoreFile, SettingsAreReadableTextInTheFile) {
-    TempEnv env;
-    FileRegistry file(FileRegistry::DefaultPath());
-    cRegistry store(file, nullptr);
-    store.VerifyRegistry();
-    store.MyName("Ann \"the voice\" Smith");
-    store.MyNote("");
-    const std::string text = ReadFile(env.ConfigFolder() + "/brisamail/registry.reg");
-    EXPECT_EQ(text.rfind("REGEDIT4\n\n", 0), 0u);
-    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\BrisaMail, Inc.\\BrisaMailer]\n"
-                        "\"Name\"=\"Ann \\\"the voice\\\" Smith\"\n"
-                        "\"Note\"=\"\"\n"),
-              std::string::npos);
-    EXPECT_NE(
-        text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n"),
-        std::string::npos);
-    EXPECT_NE(text.find("[HKEY_USERS\\.Default\\Software\\Microsoft\\Multimedia\\Audio]\n"),
-              std::string::npos);
-}
-
-TEST(SettingsStoreFile, HandWrittenSettingsAreSeenAtOnce) {
-    TempEnv env;
-    FileRegistry file(FileRegistry::DefaultPath());
-    cRegistry store(file, nullptr);
-    store.VerifyRegistry();
-    EXPECT_FALSE(store.ShowZovid());
-    const std::string path = env.ConfigFolder() + "/brisamail/registry.reg";
-    WriteFile(
-        path,
-        "REGEDIT4\n\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\BrisaMail, Inc.\\BrisaMailer]\n"
-        "\"ShowZovid\"=\"yes\"\n"
-        "\"AutoStop\"=\"240\"\n"
-        "\n"
-        "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings]\n"
-        "\"ProxyEnable\"=dword:00000001\n"
-        "\"ProxyServer\"=\"http=proxy:8080;ftp=other:21\"\n");
-    EXPECT_TRUE(store.ShowZovid());
-    EXPECT_EQ(store.AutoStop(), "240");
-    EXPECT_EQ(store.GetIeHttpProxy(), "proxy:8080");
-    WriteFile(
-        path,
-        "REGEDIT4\n\n"
-        "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings]\n"
-        "\"ProxyEnable\"=dword:00000000\n"
-        "\"ProxyServer\"=\"proxy:80\"\n");
-    EXPECT_EQ(store.GetIeHttpProxy(), "");
-    EXPECT_FALSE(store.ShowZovid());
-    EXPECT_EQ(store.AutoStop(), "300");
-}
-
-TEST(SettingsStoreFile, DamagedFileStillGivesTheReadableSettings) {
-    TempEnv env;
-    const std::string path = env.ConfigFolder() + "/brisamail/registry.reg";
-    const std::string damaged = "REGEDIT4\n\n"
-                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\BrisaMail, Inc.\\BrisaMailer]\n"
-                                "\"Name\"=\"Ann\"\n"
-                                "\"Email\"=\"unterminated\n"
-                                "<<<<<<< merge conflict\n";
-    WriteFile(path, damaged);
-    FileRegistry file(FileRegistry::DefaultPath());
-    cRegistry store(file, nullptr);
-    store.VerifyRegistry();
-    EXPECT_EQ(store.MyName(), "Ann");
-    EXPECT_EQ(store.MyEmail(), "");
-    store.MyEmail("ann@example.com");
-    EXPECT_EQ(store.MyEmail(), "ann@example.com");
-    EXPECT_EQ(store.MyName(), "Ann");
-    EXPECT_EQ(ReadFile(path + ".bak"), damaged);
+// The log-on command goes to the Run key (emptied, never deleted) and to the
+// desktop's autostart entry (removed), its program path quoted for Exec.
+TEST(SettingsStore, RunAtLogOn) {
+    Store s;
+    s.store.VerifyRegistry();
+    const QString entry =
+        QString::fromStdString(s.env.ConfigFolder() + "/autostart/brisamail.desktop");
+    for (const auto& [command, exec] : std::vector<std::pair<std::string, std::string>>{
+             {"/opt/brisamail/brisamail 1", R"("/opt/brisamail/brisamail" 1)"},
+             {"/home/ann/My Programs/$Brisa/brisamail 1",
+              R"("/home/ann/My Programs/\$Brisa/brisamail" 1)"},
+             {"/opt/a\"b`c\\d/brisamail 1", R"("/opt/a\"b\`c\\d/brisamail" 1)"},
+             {"", ""},
+             {"", ""}}) {
+        s.store.SetRunAtInitialization(command);
+        EXPECT_EQ(s.Raw(kRunKey, "BrisaMail"), command + '\0');
+        ASSERT_EQ(QFile::exists(entry), !exec.empty()) << command;
+        if (!exec.empty()) {
+            const std::string text = ReadFile(entry.toStdString());
+            EXPECT_EQ(text.rfind("[Desktop Entry]\nType=Application\n", 0), 0u) << text;
+            EXPECT_NE(text.find("\nExec=" + exec + "\n"), std::string::npos) << text;
+        }
+    }
 }
 
 } // namespace
