@@ -61,9 +61,6 @@ protected:
         const auto match = QRegularExpression("(\\d+)%").match(text);
         return match.hasMatch() ? match.captured(1).toInt() : -1;
     }
-    static void Settle() {
-        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
-    }
     TempEnv env;
     QProcess server;
 };
@@ -82,7 +79,7 @@ TEST_F(PulseMixer, SlidersSetTheServersVolumesAndTheTrayWritesOneChangedElsewher
 
     // Upwards is louder.
     QTest::keyClick(w.m_OutSlider->GetTracBarHwnd(), Qt::Key_PageUp);
-    Settle();
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
     const int chosen = Percent("sink");
     EXPECT_GT(chosen, 33);
 

@@ -2,6 +2,8 @@
 // test starts itself, with a session bus of its own: the window shows, a
 // reply asked for with gdbus fills it in, and the desktop shows through the
 // corners the outline cuts off.
+#include "tests/support/temp_env.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -35,11 +37,9 @@ protected:
         const fs::path bin = fs::path(BRISA_PROGRAM).parent_path();
         fs::copy(bin, (root + "/home").toStdString(), fs::copy_options::recursive);
         fs::remove((root + "/home/brisamail").toStdString());
-        QFile ini(root + "/weston.ini");
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[core]\nshell=desktop-shell.so\n[shell]\nbackground-color=0xffff00ff\npanel-position=none\n"
-                  "startup-animation=none\nanimation=none\nclose-animation=none\nfocus-animation=none\n");
-        ini.close();
+        brisa::test::WriteFile((root + "/weston.ini").toStdString(),
+                               "[core]\nshell=desktop-shell.so\n[shell]\nbackground-color=0xffff00ff\npanel-position=none\n"
+                               "startup-animation=none\nanimation=none\nclose-animation=none\nfocus-animation=none\n");
 
         environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_RUNTIME_DIR", root + "/run");
@@ -96,16 +96,14 @@ protected:
     static QRect Drawn(const QImage& pScreen) {
         QRect drawn;
         for (int y = 0; y < pScreen.height(); ++y)
-            for (int x = 0; x < pScreen.width(); ++x)
-                if (pScreen.pixel(x, y) != kDesktop) drawn |= QRect(x, y, 1, 1);
+            for (int x = 0; x < pScreen.width(); ++x) drawn |= pScreen.pixel(x, y) != kDesktop ? QRect(x, y, 1, 1) : QRect();
         return drawn;
     }
     // Dark pixels (text) in pRect.
     static int Ink(const QImage& pScreen, const QRect& pRect) {
         int ink = 0;
         for (int y = pRect.top(); y <= pRect.bottom(); ++y)
-            for (int x = pRect.left(); x <= pRect.right(); ++x)
-                ink += qGray(pScreen.pixel(x, y)) < 100;
+            for (int x = pRect.left(); x <= pRect.right(); ++x) ink += qGray(pScreen.pixel(x, y)) < 100;
         return ink;
     }
     // The window is up once the screen shows something of its size.
