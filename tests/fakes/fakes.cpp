@@ -1,7 +1,5 @@
 #include "tests/fakes/fakes.h"
 
-#include <QWidget>
-
 namespace brisa::test {
 
 std::string MemoryRegistry::KeyOf(RootKey pRoot, const std::string& pPath) {
@@ -50,43 +48,6 @@ void MemoryRegistry::Put(RootKey pRoot, const std::string& pPath, const std::str
                          const std::string& pData) {
     m_Keys[KeyOf(pRoot, pPath)];
     SetValue(pRoot, pPath, pName, pData);
-}
-
-std::vector<std::string> FakeSoundPlayer::Names() const {
-    std::vector<std::string> names;
-    for (const auto& p : played) names.push_back(p.path.substr(p.path.find_last_of('/') + 1));
-    return names;
-}
-
-uint32_t FakeMci::Send(const std::string& pCommand) {
-    commands.push_back(pCommand);
-    const std::string verb = pCommand.substr(0, pCommand.find(' '));
-    const auto it = failVerb.find(verb);
-    return it == failVerb.end() ? 0 : it->second;
-}
-
-void FakeModalRunner::ShowModal(QWidget* pWindow, QWidget*) {
-    ++shown;
-    if (!pWindow) return;
-    pWindow->show();
-    if (script) script(pWindow);
-    pWindow->hide();
-}
-
-Services FakeServices::Wire() {
-    Services s;
-    s.registry = &registry;
-    s.autostart = &autostart;
-    s.system = &system;
-    s.messageBox = &messageBox;
-    s.shell = &shell;
-    s.sound = &sound;
-    s.mci = &mci;
-    s.mixer = &mixer;
-    s.tray = &tray;
-    s.instance = &instance;
-    s.modal = &modal;
-    return s;
 }
 
 } // namespace brisa::test
