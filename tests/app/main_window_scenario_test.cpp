@@ -577,6 +577,7 @@ TEST_F(WindowScenario, OptionsInGermanKeptWithOkAndDroppedWithCancel) {
     frmMM& window = program.window;
     EXPECT_EQ(window.cmdRecord->text(), "Aufnahme");
     ASSERT_TRUE(WaitFor([&] { return !window.IsStartingUp(); }));
+    ExpectLabelsSpeakTheirText(&window, "German");
     const std::string before = SettingsFile();
 
     auto edit = [](QLineEdit* pBox, const char* pText) {
@@ -597,8 +598,10 @@ TEST_F(WindowScenario, OptionsInGermanKeptWithOkAndDroppedWithCancel) {
     QTest::mouseClick(window.cmdConfigure, Qt::LeftButton);
     EXPECT_EQ(SettingsFile(), before);
 
-    // A server address without a scheme is refused once and given one.
+    // A server address with a scheme the sender does not speak is refused;
+    // one without a scheme is refused once and given one.
     std::string refusal;
+    int refusals = 0;
     When([] { return Showing<frmOptions>() != nullptr; }, [&] {
         frmOptions* options = Showing<frmOptions>();
         EXPECT_EQ(options->txtName->text(), "Ann");
@@ -610,11 +613,20 @@ TEST_F(WindowScenario, OptionsInGermanKeptWithOkAndDroppedWithCancel) {
         QTest::mouseClick(options->cmdMisc, Qt::LeftButton);
         QTest::mouseClick(options->lblPlayNavigationSounds, Qt::LeftButton);
         EXPECT_TRUE(options->chkSounds->isChecked());
+        auto refused = [&] {
+            When([] { return Showing<QMessageBox>() != nullptr; }, [&] {
+                refusal = Showing<QMessageBox>()->windowTitle().toStdString();
+                ++refusals;
+                Showing<QMessageBox>()->button(QMessageBox::Ok)->click();
+            });
+        };
+        edit(options->txtServer, "ftp://voice.example/in");
+        refused();
+        QTest::mouseClick(options->cmdOk, Qt::LeftButton);
+        EXPECT_TRUE(options->isVisible());
+        EXPECT_EQ(options->txtServer->text(), "ftp://voice.example/in");
         edit(options->txtServer, "voice.example/in");
-        When([] { return Showing<QMessageBox>() != nullptr; }, [&] {
-            refusal = Showing<QMessageBox>()->windowTitle().toStdString();
-            Showing<QMessageBox>()->button(QMessageBox::Ok)->click();
-        });
+        refused();
         QTest::mouseClick(options->cmdOk, Qt::LeftButton);
         EXPECT_TRUE(options->isVisible());
         EXPECT_EQ(options->txtServer->text(), "http://voice.example/in");
@@ -622,6 +634,7 @@ TEST_F(WindowScenario, OptionsInGermanKeptWithOkAndDroppedWithCancel) {
     });
     QTest::mouseClick(window.cmdConfigure, Qt::LeftButton);
     EXPECT_EQ(refusal, "Serveradresse");
+    EXPECT_EQ(refusals, 2);
     const std::string after = SettingsFile();
     for (const char* line : {"\"Name\"=\"Bob\"\n", "\"Email\"=\"bob@example.com\"\n", "\"PlaySounds\"=\"1\"\n",
                              "\"ConnectTo\"=\"http://voice.example/in\"\n"})

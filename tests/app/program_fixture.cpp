@@ -1,6 +1,7 @@
 #include "tests/app/program_fixture.h"
 
 #include "platform/file_registry.h"
+#include "skin/captions.h"
 
 #include <QAccessible>
 #include <QCoreApplication>
@@ -63,6 +64,10 @@ void ExpectLabelsSpeakTheirText(QWidget* pWindow, const char* pWhen) {
         ASSERT_NE(spoken, nullptr);
         EXPECT_EQ(plain(spoken->text(QAccessible::Name)).toStdString(), plain(label->text()).toStdString())
             << pWindow->objectName().toStdString() << "." << label->objectName().toStdString();
+        // And sees all of it: no caption is cut by its control.
+        EXPECT_TRUE(CaptionFits(label)) << pWindow->objectName().toStdString() << "."
+                                        << label->objectName().toStdString() << " cuts \""
+                                        << label->text().toStdString() << "\"";
         ++checked;
     }
     EXPECT_GT(checked, 0);

@@ -53,7 +53,7 @@ template <typename T> bool Alive() {
 }
 
 // A screen reader hears each label's current text (the colon of a caption
-// and the mnemonic marker aside).
+// and the mnemonic marker aside), and the text fits its label.
 void ExpectLabelsSpeakTheirText(QWidget* pWindow, const char* pWhen);
 
 // One value of the program's settings key, as the program finds it.
