@@ -631,9 +631,17 @@ void frmMM::Form_Load() {
     SetTitleStrip(lblToolbar, "BrisaMail");
     setWindowTitle("BrisaMail");
 
-    // 20. The outbox holds the messages waiting to go: its owner's alone.
-    if (!FolderExists(ProgramPath("/outbox")))
-        QDir().mkdir(Q(ProgramPath("/outbox")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // 20. The outbox holds the messages waiting to go: its owner's alone,
+    //     also one an earlier version left open to others.
+    {
+        const QString outbox = Q(ProgramPath("/outbox"));
+        const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+        if (!FolderExists(ProgramPath("/outbox")))
+            QDir().mkdir(outbox, ownerOnly);
+        else if (QFile::permissions(outbox) & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                                 QFile::ReadOther | QFile::WriteOther | QFile::ExeOther))
+            QFile::setPermissions(outbox, ownerOnly);
+    }
 
     // 21. The tray icon.
     if (m_Services.tray) {

@@ -187,6 +187,12 @@ TEST_F(RecordAndSend, ARecordingReachesTheServerAndTheWaitingPostFollows) {
     EXPECT_EQ(requests[2].body, "waiting since yesterday");
     EXPECT_EQ(requests[0].body, requests[2].body);
     EXPECT_TRUE(Posts(env.Path("outbox")).empty());
+
+    // What the recording and the post left behind is the user's alone.
+    for (const auto& [file, mode] : {std::pair{"in.wav", 0600}, std::pair{"in.zip", 0600}, std::pair{"outbox", 0700}}) {
+        const auto perms = std::filesystem::status(env.Path(file)).permissions();
+        EXPECT_EQ(static_cast<int>(perms & std::filesystem::perms::all), mode) << file;
+    }
 }
 
 // AutoStop ends a recording at its limit (at least three minutes, at most
