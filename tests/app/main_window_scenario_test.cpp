@@ -279,6 +279,17 @@ TEST_F(WindowScenario, TheTrayMenuAndThePagesTheWindowOpens) {
     frmMM& window = program.window;
     auto lastOpened = [&] { return opened.urls.isEmpty() ? std::string() : opened.urls.last().toStdString(); };
 
+    // On the large-font desktop the pictures fill the frames the skin draws
+    // for them, stretched with it.
+    ASSERT_TRUE(WaitFor([&] { return !window.IsStartingUp(); }));
+    for (auto [picture, frame] : {std::pair{window.gifLogo, QRect(22, 4, 47, 45)},
+                                  std::pair{window.gifZovid, QRect(392, 154, 88, 31)},
+                                  std::pair{window.tsBannerAd, QRect(50, 244, 468, 60)}}) {
+        EXPECT_EQ(picture->geometry(), window.Design(frame.x(), frame.y(), frame.width(), frame.height()))
+            << picture->objectName().toStdString();
+        EXPECT_TRUE(picture->hasScaledContents()) << picture->objectName().toStdString();
+    }
+
     // The window is up: its menu offers no Send, and Help is the default.
     OpenTrayMenu(window);
     EXPECT_FALSE(window.mnuFileSend->isVisible());
