@@ -299,21 +299,10 @@ std::string WritePostFile(const std::string& pOutbox, std::tm pTime, const std::
 // Unicode line and paragraph separators) becomes a blank, so no value can
 // end its row early and start a row of its own.
 std::string OneLine(const std::string& pValue) {
-    const std::string clean = ReplaceControlCharacters(pValue);
     // The line and paragraph separators (U+2028, U+2029) end a line for some
     // readers too.
-    std::string out;
-    out.reserve(clean.size());
-    for (size_t at = 0; at < clean.size(); ++at) {
-        const std::string_view rest = std::string_view(clean).substr(at);
-        if (rest.starts_with("\xE2\x80\xA8") || rest.starts_with("\xE2\x80\xA9")) {
-            out += ' ';
-            at += 2;
-        } else {
-            out += clean[at];
-        }
-    }
-    return out;
+    return ReplaceText(ReplaceText(ReplaceControlCharacters(pValue), "\xE2\x80\xA8", " "),
+                       "\xE2\x80\xA9", " ");
 }
 
 std::string Setting(std::string (cRegistry::*pGetter)()) {
