@@ -1,5 +1,7 @@
 #include "sending/dynazip.h"
 
+#include "common/utilities.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -130,9 +132,7 @@ int MakeZip(const std::string& pSource, const std::string& pZipFile) {
         // renames it into place when zip_close succeeds, so a folder that is
         // not there shows only then: ask first.
         const size_t slash = pZipFile.rfind('/');
-        const std::string folder = slash == std::string::npos ? "." : pZipFile.substr(0, slash + 1);
-        struct stat where {};
-        if (::stat(folder.c_str(), &where) != 0 || !S_ISDIR(where.st_mode))
+        if (!FolderExists(slash == std::string::npos ? "." : pZipFile.substr(0, slash + 1)))
             return kZipNotCreated;
         const bool created = PrepareOwnerOnly(pZipFile);
         int result = Pack(pSource, pZipFile, entry);
