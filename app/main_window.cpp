@@ -634,13 +634,13 @@ void frmMM::Form_Load() {
     // 20. The outbox holds the messages waiting to go: its owner's alone,
     //     also one an earlier version left open to others.
     {
-        const QString outbox = Q(ProgramPath("/outbox"));
+        const std::string outbox = ProgramPath("/outbox");
         const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-        if (!FolderExists(ProgramPath("/outbox")))
-            QDir().mkdir(outbox, ownerOnly);
-        else if (QFile::permissions(outbox) & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
-                                                 QFile::ReadOther | QFile::WriteOther | QFile::ExeOther))
-            QFile::setPermissions(outbox, ownerOnly);
+        if (!FolderExists(outbox))
+            QDir().mkdir(Q(outbox), ownerOnly);
+        else if (QFile::permissions(Q(outbox)) & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                                    QFile::ReadOther | QFile::WriteOther | QFile::ExeOther))
+            QFile::setPermissions(Q(outbox), ownerOnly);
     }
 
     // 21. The tray icon.
