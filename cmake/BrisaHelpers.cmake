@@ -7,11 +7,6 @@ target_compile_options(brisa_options INTERFACE -Wall -Wextra -Wpedantic -Wno-unu
 target_compile_definitions(brisa_options INTERFACE $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
 if(BRISA_WERROR)
   target_compile_options(brisa_options INTERFACE -Werror)
-  # GCC 12 in optimised builds reports overlapping copies inside
-  # std::string that cannot happen (its bug 105329); there it stays a warning.
-  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
-    target_compile_options(brisa_options INTERFACE $<$<NOT:$<CONFIG:Debug>>:-Wno-error=restrict>)
-  endif()
 endif()
 if(BRISA_SANITIZE)
   target_compile_options(brisa_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
