@@ -1,6 +1,7 @@
 #include "app/composition.h"
 
 #include "platform/linux/alsa_wave_backend.h"
+#include "platform/program_folder.h"
 #include "sending/sender_process.h"
 
 #include <QCoreApplication>
@@ -8,11 +9,13 @@
 
 namespace brisa {
 
-Program::Program(const std::string& pCommandLine)
-    : registry(FileRegistry::DefaultPath()),
+Program::Program(const std::string& pCommandLine, std::unique_ptr<StartUpPreload> pPreload)
+    : preload(pPreload ? std::move(pPreload) : std::make_unique<StartUpPreload>()),
+      registry(FileRegistry::DefaultPath()),
       mci([] { return std::make_unique<AlsaWaveBackend>(); }),
       houseAds(&shell),
       services(Wire()),
+      fontsRead(WaitForFonts()),
       window(services, pCommandLine),
       quitWatch(*this) {}
 
@@ -41,8 +44,16 @@ Services Program::Wire() {
     s.contacts = &contacts;
     s.drives = &drives;
     s.ads = &houseAds;
+    s.preloaded = preload.get();
     s.newSender = [] { return std::make_unique<SenderProcess>(); };
     return s;
+}
+
+bool Program::WaitForFonts() {
+    // The session bus and the window's skin are made ready meanwhile.
+    preload->Begin({ProgramPath("/skins/frmMM.jpg")});
+    preload->WaitForFonts();
+    return true;
 }
 
 bool Program::Start() {

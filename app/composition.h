@@ -13,6 +13,7 @@
 #include "platform/linux/dbus_single_instance.h"
 #include "platform/linux/linux_services.h"
 #include "platform/linux/session_signals.h"
+#include "platform/linux/start_up_preload.h"
 #include "platform/linux/vcard_contacts.h"
 #include "platform/mci_interpreter.h"
 #include "platform/drives.h"
@@ -24,8 +25,9 @@ namespace brisa {
 
 struct Program {
     // pCommandLine: the program's arguments joined by blanks ("1" starts
-    // it hidden in the tray).
-    explicit Program(const std::string& pCommandLine);
+    // it hidden in the tray). pPreload: the start-up work main() began before
+    // the application object existed; without one it begins here.
+    explicit Program(const std::string& pCommandLine, std::unique_ptr<StartUpPreload> pPreload = nullptr);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -35,6 +37,7 @@ struct Program {
     // another copy runs, or start-up already ended the program.
     bool Start();
 
+    std::unique_ptr<StartUpPreload> preload;
     FileRegistry registry;
     XdgAutostart autostart;
     LinuxSystemInfo system;
@@ -50,11 +53,14 @@ struct Program {
     LinuxDriveList drives;
     HouseAds houseAds;
     Services services;
+    // The window's first text needs the font configuration being read.
+    bool fontsRead;
     frmMM window;
     std::unique_ptr<SessionSignals> sessionSignals;
 
 private:
     Services Wire();
+    bool WaitForFonts();
     // Sees the application's request to quit before the windows do.
     struct QuitWatch : QObject {
         explicit QuitWatch(Program& pProgram) : program(pProgram) {}

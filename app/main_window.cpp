@@ -7,6 +7,8 @@
 #include "language/translation.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
+#include "platform/picture_file.h"
+#include "platform/preloaded_pictures.h"
 #include "platform/mci.h"
 #include "platform/program_folder.h"
 #include "platform/regular_file.h"
@@ -520,7 +522,12 @@ void frmMM::Form_Load() {
     gRegistry->VerifyRegistry();
 
     // The window's designed skin.
-    m_Skin.load(Q(ProgramPath("/skins/frmMM.jpg")));
+    {
+        const std::string skin = ProgramPath("/skins/frmMM.jpg");
+        QImage picture = m_Services.preloaded ? m_Services.preloaded->Take(skin) : QImage();
+        if (picture.isNull()) picture = ReadPictureFile(skin);
+        m_Skin = QPixmap::fromImage(std::move(picture));
+    }
     m_Background = m_Skin;
 
     // 5. Colour check.

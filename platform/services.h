@@ -22,6 +22,7 @@ class IModalRunner;
 class IContacts;
 class IDriveList;
 class IAdLibrary;
+class IPreloadedPictures;
 
 struct Services {
     IRegistry* registry = nullptr;
@@ -42,6 +43,8 @@ struct Services {
     // The advertising library behind the banner and the partner buttons;
     // without one the window runs without advertising.
     IAdLibrary* ads = nullptr;
+    // Pictures start-up decoded ahead; without it each is read when needed.
+    IPreloadedPictures* preloaded = nullptr;
     // Starts one sending program per post.
     std::function<std::unique_ptr<ISender>()> newSender;
 };

@@ -2,6 +2,7 @@
 
 #include "common/globals.h"
 #include "common/utilities.h"
+#include "platform/picture_file.h"
 #include "platform/program_folder.h"
 #include "platform/services.h"
 #include "platform/shell.h"
@@ -59,7 +60,7 @@ cLabelButton* cSkinnedWindow::AddButton(const char* pName, const QString& pCapti
 
 bool cSkinnedWindow::PrepareSkin() {
     // A missing or unreadable file leaves the skin empty.
-    m_Skin.load(QString::fromStdString(ProgramPath(m_SkinFile)));
+    m_Skin = QPixmap::fromImage(ReadPictureFile(ProgramPath(m_SkinFile)));
     m_Background = m_Skin;
     m_SkinOk = true;
     if (!gLargeFonts) return true;

@@ -217,13 +217,14 @@ TEST_F(ProgramScenario, AFirstDayFromStartToSessionEnd) {
 }
 
 // A start at log-on ("1") on a large-font desktop seen for the first time,
-// with pipes where Tos.txt and the language file should be: replies that
+// with pipes where Tos.txt, the language file and the skin should be: replies that
 // come while the warning is up are carried out, later copies end at once
 // and leave the first alone, and the session manager's end saves the history.
 TEST_F(ProgramScenario, StartAtLogOnOnALargeFontDesktop) {
     // What the pipes would feed a program that waited on them.
     PipeInPlace tos(env.Path("Tos.txt"), "fifo@example.com\r\n");
     PipeInPlace lang(env.Path("lang/00000409.txt"), "mm0036\tRead from a pipe\r\n");
+    PipeInPlace skin(env.Path("skins/frmMM.jpg"), "");
 
     std::future<std::vector<QDBusMessage>> replies;
     bool warned = false;
@@ -257,7 +258,10 @@ TEST_F(ProgramScenario, StartAtLogOnOnALargeFontDesktop) {
 
     tos.Release();
     lang.Release();
-    // Neither pipe was waited for: both count as missing.
+    skin.Release();
+    // No pipe was waited for: each counts as missing, and the window is
+    // drawn without its skin.
+    EXPECT_FALSE(window.m_SkinOk);
     EXPECT_EQ(window.cmbTo->findText("fifo@example.com"), -1);
     EXPECT_NE(window.lblStatus->text().toStdString(), "Read from a pipe");
 
