@@ -49,7 +49,13 @@ cLabelButton::cLabelButton(const QString& pCaption, QWidget* pParent) : QLabel(p
 }
 
 void cLabelButton::SetCaption(const QString& pCaption) {
+    // A label that takes the focus gets its text laid out as a whole rich
+    // text document, many times the work of a plain caption: the caption is
+    // set as a plain label's would be (nothing else changes with the policy).
+    const Qt::FocusPolicy policy = focusPolicy();
+    setFocusPolicy(Qt::NoFocus);
     setText(pCaption);
+    setFocusPolicy(policy);
     QString name = pCaption;
     name.remove('&');
     setAccessibleName(name);
@@ -102,13 +108,22 @@ void cLabelButton::keyPressEvent(QKeyEvent* pEvent) {
     QLabel::keyPressEvent(pEvent);
 }
 
+bool cLabelButton::event(QEvent* pEvent) {
+    // Polishing, too, would turn the caption of a label that takes the focus
+    // into a text document.
+    if (pEvent->type() == QEvent::Polish) return QFrame::event(pEvent);
+    return QLabel::event(pEvent);
+}
+
+// The caption is not selectable text: the focus only changes the frame
+// (QLabel's own handling would make the caption a text document again).
 void cLabelButton::focusInEvent(QFocusEvent* pEvent) {
-    QLabel::focusInEvent(pEvent);
+    QWidget::focusInEvent(pEvent);
     update();
 }
 
 void cLabelButton::focusOutEvent(QFocusEvent* pEvent) {
-    QLabel::focusOutEvent(pEvent);
+    QWidget::focusOutEvent(pEvent);
     update();
 }
 

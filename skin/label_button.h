@@ -25,6 +25,7 @@ Q_SIGNALS:
     void mouseMoved();
 
 protected:
+    bool event(QEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
     void mousePressEvent(QMouseEvent* pEvent) override;
     void mouseMoveEvent(QMouseEvent* pEvent) override;
