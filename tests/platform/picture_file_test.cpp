@@ -39,6 +39,9 @@ TEST(PictureFiles, OnlyARegularPictureFileGivesAPicture) {
     const std::vector<Case> cases = {
         {"skin.jpg", [](const std::string& p) { test::WriteFile(p, Encoded("JPG")); }, true},
         {"logo.png", [](const std::string& p) { test::WriteFile(p, Encoded("PNG")); }, true},
+        // Named for one format, made in another: the content decides.
+        {"png.jpg", [](const std::string& p) { test::WriteFile(p, Encoded("PNG")); }, true},
+        {"no-suffix", [](const std::string& p) { test::WriteFile(p, Encoded("JPG")); }, true},
         {"cut.jpg", [](const std::string& p) { test::WriteFile(p, Encoded("JPG").substr(0, 20)); }, false},
         {"text.jpg", [](const std::string& p) { test::WriteFile(p, "not a picture"); }, false},
         {"empty.jpg", [](const std::string& p) { test::WriteFile(p, ""); }, false},
