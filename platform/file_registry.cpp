@@ -518,6 +518,9 @@ void FileRegistry::CommitBatchInBackground() {
     if (!m_Batch) return;
     std::unique_ptr<Batch> batch = std::move(m_Batch);
     if (!batch->changed) return;
+    // Settings stored again with the values they had (every later start
+    // does so) need no writer at all.
+    if (!batch->damaged && !batch->raw.empty() && Format(batch->content) == batch->raw) return;
     m_Written = std::move(batch);
     // The writer only reads the batch and the file name; the reads of this
     // thread only read the batch too.
