@@ -9,13 +9,12 @@
 
 namespace brisa {
 
-Program::Program(const std::string& pCommandLine, std::unique_ptr<StartUpPreload> pPreload)
-    : preload(pPreload ? std::move(pPreload) : std::make_unique<StartUpPreload>()),
-      registry(FileRegistry::DefaultPath()),
+Program::Program(const std::string& pCommandLine)
+    : registry(FileRegistry::DefaultPath()),
       mci([] { return std::make_unique<AlsaWaveBackend>(); }),
       houseAds(&shell),
       services(Wire()),
-      fontsRead(WaitForFonts()),
+      beforeWindow(preload),
       window(services, pCommandLine),
       quitWatch(*this) {}
 
@@ -44,16 +43,16 @@ Services Program::Wire() {
     s.contacts = &contacts;
     s.drives = &drives;
     s.ads = &houseAds;
-    s.preloaded = preload.get();
+    s.preloaded = &preload;
     s.newSender = [] { return std::make_unique<SenderProcess>(); };
     return s;
 }
 
-bool Program::WaitForFonts() {
-    // The session bus and the window's skin are made ready meanwhile.
-    preload->Begin({ProgramPath("/skins/frmMM.jpg")});
-    preload->WaitForFonts();
-    return true;
+Program::BeforeWindow::BeforeWindow(StartUpPreload& pPreload) {
+    pPreload.Begin({ProgramPath("/skins/frmMM.jpg")});
+    // Qt would read the configuration itself, a second time beside the
+    // helper, if the first text came before the helper is done.
+    pPreload.WaitForFonts();
 }
 
 bool Program::Start() {

@@ -25,9 +25,8 @@ namespace brisa {
 
 struct Program {
     // pCommandLine: the program's arguments joined by blanks ("1" starts
-    // it hidden in the tray). pPreload: the start-up work main() began before
-    // the application object existed; without one it begins here.
-    explicit Program(const std::string& pCommandLine, std::unique_ptr<StartUpPreload> pPreload = nullptr);
+    // it hidden in the tray). The application object exists already.
+    explicit Program(const std::string& pCommandLine);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -37,7 +36,8 @@ struct Program {
     // another copy runs, or start-up already ended the program.
     bool Start();
 
-    std::unique_ptr<StartUpPreload> preload;
+    // First of all: the font configuration is read beside the rest.
+    StartUpPreload preload;
     FileRegistry registry;
     XdgAutostart autostart;
     LinuxSystemInfo system;
@@ -53,14 +53,16 @@ struct Program {
     LinuxDriveList drives;
     HouseAds houseAds;
     Services services;
-    // The window's first text needs the font configuration being read.
-    bool fontsRead;
+    // Start-up waits here, before the window's first text, for the font
+    // configuration; the session bus and the skin are made ready meanwhile.
+    struct BeforeWindow {
+        explicit BeforeWindow(StartUpPreload& pPreload);
+    } beforeWindow;
     frmMM window;
     std::unique_ptr<SessionSignals> sessionSignals;
 
 private:
     Services Wire();
-    bool WaitForFonts();
     // Sees the application's request to quit before the windows do.
     struct QuitWatch : QObject {
         explicit QuitWatch(Program& pProgram) : program(pProgram) {}

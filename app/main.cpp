@@ -11,8 +11,6 @@ int main(int argc, char** argv) {
     // The windows follow the display's dpi themselves (large-font layout).
     if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING"))
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    // Work that needs no application object starts at once, beside it.
-    auto preload = std::make_unique<brisa::StartUpPreload>();
     if (!brisa::CheckDisplay(argc, argv)) return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName("brisamail");
@@ -20,7 +18,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(brisa::ProgramIcon("ID_NORMAL"));
 
-    brisa::Program program(brisa::CommandLine(argc, argv), std::move(preload));
+    brisa::Program program(brisa::CommandLine(argc, argv));
     if (!program.Start()) return 0;
     // For start-up measurements: BRISAMAIL_EXIT_WHEN_SHOWN=1 ends the program
     // as soon as the event loop has shown the window; a larger number is how

@@ -15,7 +15,7 @@ constexpr int64_t kMaxPictureBytes = 64 * 1024 * 1024;
 QImage ReadPictureFile(const std::string& pPath) {
     std::string bytes;
     if (ReadRegularFile(pPath, bytes, kMaxPictureBytes) != FileRead::Read) return {};
-    QByteArray data = QByteArray::fromStdString(bytes);
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     // The format the name's suffix gives is tried alone first, so that only

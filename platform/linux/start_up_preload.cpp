@@ -6,6 +6,8 @@
 
 #include <dlfcn.h>
 
+#include <system_error>
+
 namespace brisa {
 
 namespace {
@@ -22,7 +24,13 @@ void ReadFontConfiguration() {
 
 } // namespace
 
-StartUpPreload::StartUpPreload() : m_Fonts(ReadFontConfiguration) {}
+StartUpPreload::StartUpPreload() {
+    try {
+        m_Fonts = std::thread(ReadFontConfiguration);
+    } catch (const std::system_error&) {
+        // Qt reads the configuration with the first text.
+    }
+}
 
 StartUpPreload::~StartUpPreload() {
     WaitForFonts();
@@ -31,15 +39,20 @@ StartUpPreload::~StartUpPreload() {
 
 void StartUpPreload::Begin(std::vector<std::string> pPictures) {
     if (m_Early.joinable()) return;
-    m_Early = std::thread([this, pictures = std::move(pPictures)] {
-        // The first call connects; the one that claims the name finds the
-        // connection made.
-        QDBusConnection::sessionBus();
-        for (const std::string& path : pictures) {
-            QImage picture = ReadPictureFile(path);
-            if (!picture.isNull()) m_Pictures[path] = std::move(picture);
-        }
-    });
+    try {
+        m_Early = std::thread([this, pictures = std::move(pPictures)] {
+            // The first call connects; the one that claims the name finds
+            // the connection made.
+            QDBusConnection::sessionBus();
+            for (const std::string& path : pictures) {
+                QImage picture = ReadPictureFile(path);
+                if (!picture.isNull()) m_Pictures[path] = std::move(picture);
+            }
+        });
+    } catch (const std::system_error&) {
+        // The bus is connected where the name is claimed; the pictures are
+        // read where they are shown.
+    }
 }
 
 void StartUpPreload::WaitForFonts() {

@@ -1,9 +1,10 @@
 // Start-up work that need not wait its turn, done on helper threads while
-// the main thread builds the application object and the main window:
-// reading the desktop's font configuration (the window's first text would
-// wait for it), connecting to the session bus, and decoding the window's
-// pictures. Nothing here writes a file, touches a setting or takes a name
-// on the bus; whatever start-up does not take is dropped.
+// the main thread builds the program and its main window: reading the
+// desktop's font configuration (the window's first text would wait for it),
+// connecting to the session bus, and decoding the window's pictures.
+// Nothing here changes the program's files or settings or takes a name on
+// the bus; whatever start-up does not take is dropped. Without a thread
+// (none could be made) each thing is done where it is needed, as before.
 #pragma once
 
 #include "platform/preloaded_pictures.h"
@@ -17,14 +18,17 @@ namespace brisa {
 
 class StartUpPreload final : public IPreloadedPictures {
 public:
-    // Begins reading the font configuration at once; it needs no
-    // application object, so the program creates this first of all.
+    // Begins reading the font configuration at once. Made once the
+    // application object exists: Qt changes the environment while it sets
+    // itself up, and fontconfig reads it.
     StartUpPreload();
     ~StartUpPreload() override;
     StartUpPreload(const StartUpPreload&) = delete;
     StartUpPreload& operator=(const StartUpPreload&) = delete;
 
-    // Once the application object exists: connects to the session bus and
+    // Connects to the session bus (the connection is then made on this
+    // helper thread, which makes no difference to when calls are taken:
+    // they reach the window through the main thread's event loop) and
     // decodes pPictures (paths as ProgramPath gives them; see
     // ReadPictureFile).
     void Begin(std::vector<std::string> pPictures);
