@@ -497,7 +497,7 @@ bool FileRegistry::Save(const Content& pContent, bool pDamaged, const std::strin
         return true;
     }
     Settle();
-    return Write(pContent, pDamaged, pRaw);
+    return Write(Format(pContent), pDamaged, pRaw);
 }
 
 void FileRegistry::BeginBatch() {
@@ -510,7 +510,7 @@ bool FileRegistry::CommitBatch() {
     if (!m_Batch) return true;
     const std::unique_ptr<Batch> batch = std::move(m_Batch);
     if (!batch->changed) return true;
-    return Write(batch->content, batch->damaged, batch->raw);
+    return Write(Format(batch->content), batch->damaged, batch->raw);
 }
 
 void FileRegistry::CommitBatchInBackground() {
@@ -520,17 +520,18 @@ void FileRegistry::CommitBatchInBackground() {
     if (!batch->changed) return;
     // Settings stored again with the values they had (every later start
     // does so) need no writer at all.
-    if (!batch->damaged && !batch->raw.empty() && Format(batch->content) == batch->raw) return;
+    std::string text = Format(batch->content);
+    if (LeavesFileAsItIs(text, batch->damaged, batch->raw)) return;
     m_Written = std::move(batch);
     // The writer only reads the batch and the file name; the reads of this
     // thread only read the batch too.
     const Batch* written = m_Written.get();
     try {
-        m_Writer = std::thread([this, written] {
-            m_WriterResult = Write(written->content, written->damaged, written->raw);
+        m_Writer = std::thread([this, written, text] {
+            m_WriterResult = Write(text, written->damaged, written->raw);
         });
     } catch (...) {
-        m_WriterResult = Write(written->content, written->damaged, written->raw);
+        m_WriterResult = Write(text, written->damaged, written->raw);
         m_Written.reset();
     }
 }
@@ -543,11 +544,12 @@ bool FileRegistry::Settle() {
     return result;
 }
 
-bool FileRegistry::Write(const Content& pContent, bool pDamaged, const std::string& pRaw) const {
-    // A write that would leave the file as it is (a setting stored again
-    // with the value it has) does not touch the disk.
-    const std::string text = Format(pContent);
-    if (!pDamaged && !pRaw.empty() && text == pRaw) return true;
+bool FileRegistry::LeavesFileAsItIs(const std::string& pText, bool pDamaged, const std::string& pRaw) {
+    return !pDamaged && !pRaw.empty() && pText == pRaw;
+}
+
+bool FileRegistry::Write(const std::string& pText, bool pDamaged, const std::string& pRaw) const {
+    if (LeavesFileAsItIs(pText, pDamaged, pRaw)) return true;
 
     const std::string target = WriteTarget(m_File);
     const auto slash = target.find_last_of('/');
@@ -579,7 +581,7 @@ bool FileRegistry::Write(const Content& pContent, bool pDamaged, const std::stri
     struct stat st {};
     const bool existed = ::stat(target.c_str(), &st) == 0;
     if (existed) ::fchmod(fd, st.st_mode & 07777);
-    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, pText) && ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
     if (!ok) {

@@ -75,8 +75,12 @@ private:
     // Replaces the file with pContent; a damaged original (pRaw) is first
     // copied to a backup beside it.
     bool Save(const Content& pContent, bool pDamaged, const std::string& pRaw);
-    // Replaces the file (the part of Save() a batch puts off).
-    bool Write(const Content& pContent, bool pDamaged, const std::string& pRaw) const;
+    // Replaces the file with pText, Format()'s text of the content (the part
+    // of Save() a batch puts off).
+    bool Write(const std::string& pText, bool pDamaged, const std::string& pRaw) const;
+    // A write of pText would leave the file as it was read (a setting stored
+    // again with the value it has): it does not touch the disk.
+    static bool LeavesFileAsItIs(const std::string& pText, bool pDamaged, const std::string& pRaw);
     std::string m_File;
 
     // The running batch: the file as read at its first use, and its content
