@@ -192,6 +192,12 @@ bool FolderExists(const std::string& pPath) {
     return ::stat(pPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+std::string FolderOf(const std::string& pPath) {
+    const auto slash = pPath.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? std::string("/") : pPath.substr(0, slash);
+}
+
 void WaitSeconds(double pSeconds) {
     // A moment already reached (zero, negative or not a number) ends the wait
     // at once; a negative deadline would mean "forever" to QDeadlineTimer.

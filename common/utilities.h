@@ -23,6 +23,9 @@ bool FileExists(const std::string& pPath);
 // True when pPath names an existing folder.
 bool FolderExists(const std::string& pPath);
 
+// The folder part of pPath: "." for a bare name, "/" for a name at the root.
+std::string FolderOf(const std::string& pPath);
+
 // Lets pending window events run until pSeconds have passed.
 void WaitSeconds(double pSeconds);
 

@@ -131,9 +131,7 @@ int MakeZip(const std::string& pSource, const std::string& pZipFile) {
         // libzip writes the archive to a temporary file beside pZipFile and
         // renames it into place when zip_close succeeds, so a folder that is
         // not there shows only then: ask first.
-        const size_t slash = pZipFile.rfind('/');
-        if (!FolderExists(slash == std::string::npos ? "." : pZipFile.substr(0, slash + 1)))
-            return kZipNotCreated;
+        if (!FolderExists(FolderOf(pZipFile))) return kZipNotCreated;
         const bool created = PrepareOwnerOnly(pZipFile);
         int result = Pack(pSource, pZipFile, entry);
         if (result != kZipWritten && created) ::unlink(pZipFile.c_str());

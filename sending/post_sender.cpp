@@ -22,13 +22,6 @@ namespace brisa {
 
 namespace {
 
-std::string FolderOf(const std::string& pPath) {
-    const auto slash = pPath.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? std::string("/") : pPath.substr(0, slash);
-}
-
 bool ValidUtf8(std::string_view pText) {
     size_t i = 0;
     while (i < pText.size()) {
