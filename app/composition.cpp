@@ -49,7 +49,7 @@ Services Program::Wire() {
 }
 
 Program::BeforeWindow::BeforeWindow(StartUpPreload& pPreload) {
-    pPreload.Begin({ProgramPath("/skins/frmMM.jpg")});
+    pPreload.Begin({ProgramPath(frmMM::kSkinFile)});
     // Qt would read the configuration itself, a second time beside the
     // helper, if the first text came before the helper is done.
     pPreload.WaitForFonts();

@@ -523,7 +523,7 @@ void frmMM::Form_Load() {
 
     // The window's designed skin.
     {
-        const std::string skin = ProgramPath("/skins/frmMM.jpg");
+        const std::string skin = ProgramPath(kSkinFile);
         QImage picture = m_Services.preloaded ? m_Services.preloaded->Take(skin) : QImage();
         if (picture.isNull()) picture = ReadPictureFile(skin);
         m_Skin = QPixmap::fromImage(std::move(picture));

@@ -47,6 +47,10 @@ public:
     frmMM(const Services& pServices, std::string pCommandLine, QWidget* pParent = nullptr);
     ~frmMM() override;
 
+    // The window's designed skin, in the program folder (start-up may have
+    // it decoded ahead under this name).
+    static constexpr const char* kSkinFile = "/skins/frmMM.jpg";
+
     // ---- start-up and shut-down ----
     // Runs start-up up to showing the window; what can wait until the window
     // is up (the mixer, the start sound, the banner, the partner picture and
