@@ -9,6 +9,7 @@
 #include "sending/post_sender.h"
 #include "settings/registry.h"
 #include "tests/fakes/fakes.h"
+#include "tests/sending/test_servers.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
@@ -470,12 +471,8 @@ TEST(RelayServer, HandsTheMessageToAnSmtpServerAndPassesOnItsRefusals) {
          {Case{"250 OK queued", 200, "took the message"}, Case{"550 5.7.1 refused", 422, "550"},
           Case{"451 4.3.0 later", 503, "451"}}) {
         // An SMTP server for one session of one message; it keeps what the client says.
-        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t size = sizeof address;
-        ::bind(listener, reinterpret_cast<sockaddr*>(&address), size);
-        ::listen(listener, 1);
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+        int port = 0;
+        const int listener = test::ListenOnLoopback(port, 1);
         std::string said;
         std::thread smtp([&] {
             pollfd p{listener, POLLIN, 0};
@@ -499,7 +496,7 @@ TEST(RelayServer, HandsTheMessageToAnSmtpServerAndPassesOnItsRefusals) {
             ::close(fd);
         });
         RelayOptions options;
-        options.smtp.url = "smtp://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+        options.smtp.url = "smtp://127.0.0.1:" + std::to_string(port);
         const std::string reply = PostBytes(StartRelay(options)->Port(), body);
         smtp.join();
         ::close(listener);

@@ -88,25 +88,21 @@ std::vector<ReceivedRequest> HttpServer::Requests() const {
     return m_Impl->requests;
 }
 
-namespace {
-
-int Listen(int& pPort) {
+int ListenOnLoopback(int& pPort, int pBacklog) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t length = sizeof address;
     ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-    ::listen(fd, 16);
+    ::listen(fd, pBacklog);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     pPort = ntohs(address.sin_port);
     return fd;
 }
 
-} // namespace
-
 struct RawServer::Impl {
     explicit Impl(RawMode pMode) : mode(pMode) {}
     RawMode mode;
-    int port = 0, fd = Listen(port);
+    int port = 0, fd = ListenOnLoopback(port);
     std::atomic<bool> stop{false};
     std::atomic<int> connections{0};
     mutable std::mutex mutex;
@@ -183,7 +179,7 @@ std::vector<std::string> RawServer::Captured() const {
 
 int ClosedPort() {
     int port = 0;
-    ::close(Listen(port));
+    ::close(ListenOnLoopback(port));
     return port;
 }
 

@@ -76,4 +76,7 @@ private:
 // A port on 127.0.0.1 where nothing listens.
 int ClosedPort();
 
+// A socket listening on 127.0.0.1 on a free port, which goes to pPort.
+int ListenOnLoopback(int& pPort, int pBacklog = 16);
+
 } // namespace brisa::test
